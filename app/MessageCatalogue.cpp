@@ -1,0 +1,221 @@
+#include "app/MessageCatalogue.h"
+
+#include <atomic>
+
+namespace ql {
+namespace {
+
+// All Russian slots first, then all English ones: the slot of (language, number) is
+// language * kMessageCount + number. Message 35 has no text.
+// Message 59 ends in the Cyrillic capitals O and K (U+041E, U+041A) in both languages;
+// log readers match on exactly these letters.
+const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
+    // Russian
+    /*  0 */ u"Драйвер устройств FTDI не установлен.",
+    /*  1 */ u"Драйвер устройств MV не установлен.",
+    /*  2 */ u"Перед первым запуском программы подключите устройство к USB и установите драйвер.",
+    /*  3 */ u"Прибор %7d\t",
+    /*  4 */ u"Прибор -------\t",
+    /*  5 */ u"(% 6d)Ошибка %d поиске новых устройств. Последний код ответа прибора %d",
+    /*  6 */ u"Прибор отключен",
+    /*  7 */ u"Прибор подключен",
+    /*  8 */ u"Версия прошивки %s",
+    /*  9 */ u"Версия загрузчика %s",
+    /* 10 */ u"Идентификатор процессора 0x%08X",
+    /* 11 */ u"Режим работы - Прошивка",
+    /* 12 */ u"Режим работы - Загрузчик",
+    /* 13 */ u"Если кнопка \"Прошить\" не появилась через 10 секунд, переподключите устройство",
+    /* 14 */ u"Объект прибора не найден",
+    /* 15 */ u"Начинаем прошивку прибора",
+    /* 16 */ u"Обновление прошивки прибора...",
+    /* 17 */ u"Прибор уже прошивается",
+    /* 18 */ u"Прибор заблокирован",
+    /* 19 */ u"Прошивка и прибор не совместимы",
+    /* 20 */ u"Ошибка %d при обновлении прошивки",
+    /* 21 */ u"Установлена блокировка изменения настроек",
+    /* 22 */ u"Прибор не совместим с данной версией прошивки",
+    /* 23 */ u"(% 6d)Ошибка %d при прошивке. Последний код ответа прибора %d",
+    /* 24 */ u"Обновление прошивки завершено успешно",
+    /* 25 */ u"(% 6d)Прошивка завершена успешно",
+    /* 26 */ u"Загружена прошивка из ресурсов",
+    /* 27 */ u"Загружена прошивка из файла \"",
+    /* 28 */ u"Версия прошивки \"%s\"",
+    /* 29 */ u"Дата компиляции \"%s\"",
+    /* 30 */ u"Ошибка загрузки прошивки",
+    /* 31 */ u"Загрузка прошивки: Файл %s не найден",
+    /* 32 */ u"Ошибка декодирования времени компиляции прошивки",
+    /* 33 */ u"Ошибка контрольной суммы файла прошивки",
+    /* 34 */ u"Не верный размер файла прошивки",
+    /* 35 */ nullptr,
+    /* 36 */ u"Исключение \"%s\" при поиске устройств",
+    /* 37 */ u"Ошибка драйвера",
+    /* 38 */ u"Нет ответа на запрос идентификатора процессора",
+    /* 39 */ u"Отправляем команду запуска загрузчика",
+    /* 40 */ u"Команда запуска загрузчика обработана. Переподключите устройство.",
+    /* 41 */ u"Ошибка запуска загрузчика",
+    /* 42 */ u"Неизвестный ответ прибора: %s",
+    /* 43 */ u"Прибор не отвечает.",
+    /* 44 */ u"Прибор",
+    /* 45 */ u"Серийный номер:",
+    /* 46 */ u"Версия прошивки:",
+    /* 47 */ u"Версия загрузчика:",
+    /* 48 */ u"Прошить",
+    /* 49 */ u"неизвестна",
+    /* 50 */ u"Слишком большой размер блока прошивки",
+    /* 51 */ u"Прошиваются сектора с %d по %d",
+    /* 52 */ u"Не удалось открыть устройство",
+    /* 53 */ u"(% 6d) Перепрошивка сектора %d:",
+    /* 54 */ u"(% 6d) Сектор %d пустой. Пропускаем.",
+    /* 55 */ u"Отправлена команда запуска приложения",
+    /* 56 */ u"Неизвестный идентификатор процессора %08X",
+    /* 57 */ u"(% 6d) Стираем сектор %d...",
+    /* 58 */ u"(% 6d) Сектор защищен от стирания",
+    /* 59 */ u"(% 6d) Стирание сектора %d: \u041E\u041A",
+    /* 60 */ u"(% 6d) Стирание сектора %d: Ошибка!",
+    /* 61 */ u"(% 6d) Запись сектора %d:",
+    /* 62 */ u"(% 6d)\tЧасть %d из %d",
+    /* 63 */ u"(% 6d) Сектор защищен от записи",
+    /* 64 */ u"(% 6d) Сектор %d записан",
+    /* 65 */ u"(% 6d) Ошибка при записи сектора %d (%d, %d, %d, %d, %d)",
+    /* 66 */ u"Настройки",
+    /* 67 */ u"Файл:",
+    /* 68 */ u"Прочитать",
+    /* 69 */ u"Дата создания:",
+    /* 70 */ u"Версия прошивки:",
+    /* 71 */ u"Прошивать автоматически",
+    /* 72 */ u"Запускать приложение",
+    /* 73 */ u"Записывать лог в файл",
+    /* 74 */ u"Нет ответа на запрос проверки совместимости прибора и прошивки",
+    /* 75 */ u"Слишком старая версия прошивки",
+    /* 76 */ u"Прошивка и SD несовместимы",
+    /* 77 */ u"Отключить поиск FTDI устройств",
+    /* 78 */ u"Старт загрузчика. Ожидайте...",
+    /* 79 */ u"Шить через COM порт:",
+    /* 80 */ u"Ошибка старта загрузчика",
+    /* 81 */ u"Обновлять через стартовый загрузчик",
+    /* 82 */ u"Обновить список устройств",
+    /* 83 */ u"Закрывать после обновления",
+    /* 84 */ u"Ручной выбор прошивки",
+    // English
+    /*  0 */ u"FTDI device driver is not installed",
+    /*  1 */ u"Morvessan device driver is not installed",
+    /*  2 */ u"Before the first start of the program connect the device to your PC using a USB cable and install the driver.",
+    /*  3 */ u"Device %7d\t",
+    /*  4 */ u"Device -------\t",
+    /*  5 */ u"(% 6d)Error %d of searching for new devices. Last response code of the device %d",
+    /*  6 */ u"Device disconnected",
+    /*  7 */ u"Device connected",
+    /*  8 */ u"Firmware version %s",
+    /*  9 */ u"Bootloader version %s",
+    /* 10 */ u"Processor ID 0x%08X",
+    /* 11 */ u"Operation mode - Firmware",
+    /* 12 */ u"Operation mode - Bootloader",
+    /* 13 */ u"If the \"Update firmware\" button does not appear after 10 seconds, reconnect the device",
+    /* 14 */ u"Device object not found",
+    /* 15 */ u"Starting firmware updating",
+    /* 16 */ u"Updating firmware...",
+    /* 17 */ u"Firmware is loading",
+    /* 18 */ u"Device is locked",
+    /* 19 */ u"Firmware and device is not compatible",
+    /* 20 */ u"Error %d of firmware updating",
+    /* 21 */ u"Device settings are protected",
+    /* 22 */ u"Device is not compatible with firmware version",
+    /* 23 */ u"(% 6d)Error %d of firmware updating. Last response code of the device %d",
+    /* 24 */ u"Firmware updating is successfully completed",
+    /* 25 */ u"(% 6d)Firmware is successfully loaded",
+    /* 26 */ u"Firmware is loaded from resources",
+    /* 27 */ u"Firmware is loaded from a file \"",
+    /* 28 */ u"Firmware version \"%s\"",
+    /* 29 */ u"Date of compilation \"%s\"",
+    /* 30 */ u"Firmware loading error",
+    /* 31 */ u"Firmware loading: File %s not found",
+    /* 32 */ u"Compilation time decoding error",
+    /* 33 */ u"Firmware CRC error",
+    /* 34 */ u"Wrong firmware size",
+    /* 35 */ nullptr,
+    /* 36 */ u"Exception \"%s\" of device searching",
+    /* 37 */ u"Driver error",
+    /* 38 */ u"No response on processor ID request",
+    /* 39 */ u"Sending command of loader starting",
+    /* 40 */ u"Loader starting command processed. Disconnect device and connect it again.",
+    /* 41 */ u"Bootloader error",
+    /* 42 */ u"Unknown device reply: %s",
+    /* 43 */ u"No reply from device.",
+    /* 44 */ u"Device",
+    /* 45 */ u"Serial number:",
+    /* 46 */ u"Firmware version:",
+    /* 47 */ u"Bootloader version:",
+    /* 48 */ u"Update firmware",
+    /* 49 */ u"unknown",
+    /* 50 */ u"Firmware block size is too big",
+    /* 51 */ u"Updating sectors from %d to %d",
+    /* 52 */ u"Disable to open device",
+    /* 53 */ u"(% 6d) Updating sector %d:",
+    /* 54 */ u"(% 6d) Sector %d empty. Skip.",
+    /* 55 */ u"Sending command to application starting",
+    /* 56 */ u"Unknown processor ID %08X",
+    /* 57 */ u"(% 6d) Erasing sector %d...",
+    /* 58 */ u"(% 6d) Sector is protected from erasure",
+    /* 59 */ u"(% 6d) Erasing sector %d: \u041E\u041A",
+    /* 60 */ u"(% 6d) Erasing sector %d: Error!",
+    /* 61 */ u"(% 6d) Recording sector %d:",
+    /* 62 */ u"(% 6d)\tPart %d of %d",
+    /* 63 */ u"(% 6d) Sector is protected from record",
+    /* 64 */ u"(% 6d) Sector %d recorded",
+    /* 65 */ u"(% 6d) Sector %d recording error (%d, %d, %d, %d, %d)",
+    /* 66 */ u"Configuration",
+    /* 67 */ u"File:",
+    /* 68 */ u"Read",
+    /* 69 */ u"Creation date:",
+    /* 70 */ u"Firmware version:",
+    /* 71 */ u"Update automatically",
+    /* 72 */ u"Start application",
+    /* 73 */ u"Write log file",
+    /* 74 */ u"No response on firmware compatibility request",
+    /* 75 */ u"The firmware version is too old",
+    /* 76 */ u"Firmware and SD are not compatible",
+    /* 77 */ u"Disable FTDI devices",
+    /* 78 */ u"Bootloader starting. wait...",
+    /* 79 */ u"use COM port:",
+    /* 80 */ u"Bootloader starting error",
+    /* 81 */ u"Use start loader",
+    /* 82 */ u"Update device list",
+    /* 83 */ u"Close after update",
+    /* 84 */ u"Select firmware file",
+};
+
+std::atomic<int> g_currentLanguage{kRussian};
+
+}  // namespace
+
+QString MessageText(int language, int number)
+{
+    if (language > 1)
+        return QStringLiteral("Language is not defined");
+    if (number > kMessageCount - 1)
+        return language == kRussian ? QStringLiteral(u"Сообщение не определено")
+                                    : QStringLiteral("Message is not defined");
+    if (language < 0 || number < 0)
+        return QStringLiteral("Uninitialised message ID=%1").arg(number);
+    const char16_t* text = kTexts[language * kMessageCount + number];
+    if (text == nullptr)
+        return QStringLiteral("Uninitialised message ID=%1").arg(number);
+    return QString::fromUtf16(text);
+}
+
+int CurrentLanguage()
+{
+    return g_currentLanguage.load(std::memory_order_relaxed);
+}
+
+void SetCurrentLanguage(int language)
+{
+    g_currentLanguage.store(language, std::memory_order_relaxed);
+}
+
+QString Msg(int number)
+{
+    return MessageText(CurrentLanguage(), number);
+}
+
+}  // namespace ql

@@ -1,0 +1,26 @@
+#include "devices/DevEntry.h"
+
+namespace ql {
+
+int32_t SerialFromText(const QByteArray& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? value : -1;
+}
+
+TDevEntry::TDevEntry(const QByteArray& serialText, uint16_t usbNumber, int32_t linkKind)
+    : SerialNumber(SerialFromText(serialText)), UsbNumber(usbNumber), LinkKind(linkKind)
+{
+}
+
+TDevEntry::TDevEntry(int32_t serialNumber, int32_t linkKind)
+    : SerialNumber(serialNumber), UsbNumber(0), LinkKind(linkKind)
+{
+}
+
+TDevEntry::TDevEntry() = default;
+
+TDevEntry::~TDevEntry() = default;
+
+}  // namespace ql

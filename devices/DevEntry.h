@@ -1,0 +1,62 @@
+#pragma once
+// One tracker the loader has found: how it is reached, what it reported, and whether it
+// is being written.
+
+#include "firmware/FirmwareVersion.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace ql {
+
+class TWriteThread;
+
+// What the engine knows of a device's panel: something that can be destroyed. The window
+// derives its panel from it, so destroying an entry takes its panel off the window.
+class TDevicePanel {
+public:
+    virtual ~TDevicePanel() = default;
+};
+
+enum TLinkKind : int32_t { lkFtdi = 0, lkMakerUsb = 1, lkComPort = 2 };
+
+inline constexpr uint16_t kNoUsbNumber = 0xFFFF;  // FTDI devices
+
+struct TDevEntry {
+    // An FTDI (UsbNumber 0xFFFF) or maker-USB device; a serial text that is not a decimal
+    // number gives -1.
+    TDevEntry(const QByteArray& serialText, uint16_t usbNumber, int32_t linkKind);
+    // The COM-port device.
+    TDevEntry(int32_t serialNumber, int32_t linkKind);
+    // The temporary record of the COM-port probe.
+    TDevEntry();
+    ~TDevEntry();
+
+    TDevEntry(const TDevEntry&) = delete;
+    TDevEntry& operator=(const TDevEntry&) = delete;
+
+    int32_t SerialNumber = 0;
+    uint16_t UsbNumber = 0;
+    uint32_t ProcessorId = 0;
+    bool InBootloader = false;
+    bool LoaderStarted = false;
+    std::atomic<bool> Gone{false};  // set by a pass while a write thread may read it
+    bool NrfFamily = false;
+    uint32_t StartOffset = 0;
+    uint32_t SdRequirement = 0;
+    std::unique_ptr<TDevicePanel> Panel;
+    std::atomic<TWriteThread*> Writer{nullptr};
+    TFirmwareVersion FirmwareVersion;
+    TFirmwareVersion BootloaderVersion;
+    int32_t LinkKind = lkFtdi;
+    void* FtdiHandle = nullptr;
+    uint32_t QlusbHandle = 0;
+};
+
+// "123" -> 123; anything that is not a decimal number in 32 bits -> -1.
+int32_t SerialFromText(const QByteArray& text);
+
+}  // namespace ql

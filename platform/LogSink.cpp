@@ -1,0 +1,20 @@
+#include "platform/LogSink.h"
+
+#include "app/MessageCatalogue.h"
+#include "app/MessageFormat.h"
+
+namespace ql {
+
+void LogCatalogue(TLogSink& sink, TLogKind kind, int message)
+{
+    sink.LogDeviceText(kind, 0, Msg(message));
+}
+
+QString DevicePrefix(int device)
+{
+    if (device == 0)
+        return Msg(msg::NoDevicePrefix);
+    return FormatText(Msg(msg::DevicePrefix), device);
+}
+
+}  // namespace ql

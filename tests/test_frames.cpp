@@ -1,0 +1,83 @@
+#include "Bytes.h"
+#include "links/Frame.h"
+
+#include <gtest/gtest.h>
+
+using namespace ql;
+using namespace ql::test;
+
+TEST(FrameCrc16, CheckValues)
+{
+    const QByteArray digits("123456789");
+    EXPECT_EQ(FrameCrc16(kFrameCrcInitial, U8(digits), 9), 0x29B1);
+    EXPECT_EQ(FrameCrc16(kFrameCrcInitial, nullptr, 0), 0xFFFF);
+}
+
+TEST(TunnelFrame, ExampleVectors)
+{
+    uint8_t out[kMaxFrameSize];
+    const QByteArray abc("abc");
+    int n = BuildTunnelFrame(U8(abc), 3, out);
+    EXPECT_EQ(Spaced(QByteArray(reinterpret_cast<char*>(out), n)), "FE FF FF FF FF 0D 00 F0 61 62 63 92 29");
+
+    n = BuildTunnelFrame(nullptr, 0, out);
+    EXPECT_EQ(Spaced(QByteArray(reinterpret_cast<char*>(out), n)), "FE FF FF FF FF 0A 00 F0 BE 2A");
+}
+
+TEST(TunnelFrame, PayloadLimit)
+{
+    uint8_t out[kMaxFrameSize];
+    const QByteArray payload(91, 'x');
+    EXPECT_EQ(BuildTunnelFrame(U8(payload), 90, out), 100);
+    EXPECT_TRUE(CheckFrame(out, 100));
+    EXPECT_EQ(BuildTunnelFrame(U8(payload), 91, out), 0);
+}
+
+TEST(RawFrames, FixedComRequests)
+{
+    uint8_t out[kMaxFrameSize];
+    int n = BuildFrame(kSerialNumberCommand, &kSerialNumberData, 1, out);
+    EXPECT_EQ(Spaced(QByteArray(reinterpret_cast<char*>(out), n)), "FE FF FF FF FF 0B 00 00 0A 17 FF");
+    n = BuildFrame(kLoaderStartCommand, nullptr, 0, out);
+    EXPECT_EQ(Spaced(QByteArray(reinterpret_cast<char*>(out), n)), "FE FF FF FF FF 0A 00 EF 60 C9");
+}
+
+TEST(RawFrames, SerialNumberReplyLayout)
+{
+    uint8_t out[kMaxFrameSize];
+    const uint8_t serial[4] = {0x87, 0xD6, 0x12, 0x00};  // 1234567
+    const int n = BuildReplyFrame(kSerialNumberReplyCommand, 0, serial, 4, out);
+    EXPECT_EQ(n, kSerialNumberReplyLength);
+    EXPECT_TRUE(CheckFrame(out, static_cast<uint16_t>(n)));
+    EXPECT_EQ(out[kFrameCommandOffset], 0x0A);
+    EXPECT_EQ(out[kReplyDataOffset], 0x87);
+    EXPECT_EQ(BuildReplyFrame(0, 0, serial, kMaxReplyData + 1, out), 0);
+}
+
+TEST(CheckFrame, AcceptsAndRejects)
+{
+    uint8_t frame[kMaxFrameSize];
+    ASSERT_EQ(BuildTunnelFrame(nullptr, 0, frame), 10);
+    EXPECT_TRUE(CheckFrame(frame, 10));
+    EXPECT_FALSE(CheckFrame(frame, 9));
+
+    // A length field one more than what arrived.
+    uint8_t longer[kMaxFrameSize];
+    const QByteArray five("12345");
+    BuildTunnelFrame(U8(five), 5, longer);
+    EXPECT_TRUE(CheckFrame(longer, 15));
+    EXPECT_FALSE(CheckFrame(longer, 14));
+
+    // CRC bytes swapped.
+    std::swap(longer[13], longer[14]);
+    EXPECT_FALSE(CheckFrame(longer, 15));
+
+    // A stray byte before the start byte.
+    uint8_t stray[kMaxFrameSize] = {0x00};
+    BuildTunnelFrame(nullptr, 0, stray + 1);
+    EXPECT_FALSE(CheckFrame(stray, 11));
+
+    // Wrong start byte.
+    frame[0] = 0xFD;
+    EXPECT_FALSE(CheckFrame(frame, 10));
+}
