@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libudev-dev
   libgtest-dev
+  clang libclang-rt-14-dev xxd
 )
 
 missing=()
