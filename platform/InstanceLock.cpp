@@ -19,6 +19,9 @@ namespace ql {
 namespace {
 // How often a waiting start looks again whether the holder has gone.
 constexpr int kLockPollMs = 10;
+#ifndef Q_OS_WIN
+constexpr mode_t kLockFileMode = 0644;
+#endif
 }  // namespace
 
 QString InstanceLockPath()
@@ -71,7 +74,10 @@ bool TInstanceLock::Acquire(int waitMs)
     if (m_fd >= 0)
         return true;
     const QByteArray path = QFile::encodeName(m_path);
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // flock needs no write access. Readable by all, so that where the lock falls back to
+    // the shared temporary directory, a file left there by another user's loader blocks
+    // only while that loader runs.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, kLockFileMode);
     if (fd < 0)
         return false;
     QElapsedTimer waited;
