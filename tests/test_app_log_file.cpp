@@ -1,3 +1,5 @@
+#include "Bytes.h"
+#include "FileBytes.h"
 #include "app/LogFile.h"
 
 #include <QDir>
@@ -26,11 +28,7 @@ class LogFile : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QString ExeDir() const { return dir.path() + "/"; }
-    QByteArray Read(const QString& path) const
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    QByteArray Read(const QString& path) const { return test::ReadFileBytes(path); }
 
     QTemporaryDir dir;
 };
@@ -42,7 +40,7 @@ TEST_F(LogFile, FirstLineCreatesTheFileWithTheMarkTheSecondIsAppended)
 
     AppendLogFile(ExeDir(), QString::fromUtf16(u"\u041F\u0440\u0438\u0431\u043E\u0440 -------\tOK"), kMorning);
     const QByteArray first = "\xFF\xFE" + AsciiUtf16("[10.12.2026 09:05:03.007]\t")
-                             + QByteArray("\x1F\x04\x40\x04\x38\x04\x31\x04\x3E\x04\x40\x04", 12)
+                             + test::Hex("1F 04 40 04 38 04 31 04 3E 04 40 04")
                              + AsciiUtf16(" -------\tOK\r\n");
     EXPECT_EQ(Read(path), first);
 

@@ -1,3 +1,4 @@
+#include "FileBytes.h"
 #include "app/Settings.h"
 
 #include <QDir>
@@ -15,17 +16,8 @@ protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
     QString Path() const { return SettingsFilePath(dir.path()); }
-    void Put(const QByteArray& bytes) const
-    {
-        QFile file(Path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-    QByteArray Get() const
-    {
-        QFile file(Path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    void Put(const QByteArray& bytes) const { ASSERT_TRUE(test::WriteFileBytes(Path(), bytes)); }
+    QByteArray Get() const { return test::ReadFileBytes(Path()); }
 
     QTemporaryDir dir;
 };

@@ -1,3 +1,4 @@
+#include "FileBytes.h"
 #include "platform/Profile.h"
 
 #include <QDir>
@@ -16,22 +17,20 @@ using namespace ql;
 
 namespace {
 
+// A key of a section and a value read or written there.
+struct TKeyCase {
+    const char* Section;
+    const char* Key;
+    const char* Value;
+};
+
 class Profile : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
     QString Path() const { return dir.filePath("QLFWLoader.ini"); }
-    void Put(const QByteArray& bytes) const
-    {
-        QFile file(Path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-    QByteArray Get() const
-    {
-        QFile file(Path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    void Put(const QByteArray& bytes) const { ASSERT_TRUE(test::WriteFileBytes(Path(), bytes)); }
+    QByteArray Get() const { return test::ReadFileBytes(Path()); }
 
     QTemporaryDir dir;
 };
@@ -62,11 +61,7 @@ TEST_F(Profile, ReadsNamesInAnyCaseFirstOccurrenceWins)
 {
     Put(kHandWritten);
     const TProfile profile(Path());
-    const struct {
-        const char* Section;
-        const char* Key;
-        const char* Expected;
-    } cases[] = {
+    const TKeyCase cases[] = {
         {"COMMON", "language", "English"},
         {"Common", "MAINFORM", "10,20,700,500"},
         {"COMMON", "Quoted", "C:\\fw\\a.eraw"},
@@ -80,7 +75,7 @@ TEST_F(Profile, ReadsNamesInAnyCaseFirstOccurrenceWins)
         {"NOSUCH", "Language", "<default>"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(profile.ReadString(c.Section, c.Key, "<default>"), c.Expected) << c.Section << "/" << c.Key;
+        EXPECT_EQ(profile.ReadString(c.Section, c.Key, "<default>"), c.Value) << c.Section << "/" << c.Key;
     EXPECT_EQ(profile.KeyNames("files"), QStringList({"1", "0", "Empty"}));
     EXPECT_EQ(profile.KeyNames("nosuch"), QStringList());
     EXPECT_TRUE(profile.HasKey("COMMON", "LANGUAGE"));
@@ -156,11 +151,7 @@ TEST_F(Profile, UnwritableNamesAndValuesChangeNothing)
 {
     Put("[COMMON]\nLanguage=English\n");
     TProfile profile(Path());
-    const struct {
-        const char* Section;
-        const char* Key;
-        const char* Value;
-    } cases[] = {
+    const TKeyCase cases[] = {
         {"", "Key", "v"},           {"COMMON", "", "v"},          {"COM]MON", "Key", "v"},
         {"COMMON", "Ke=y", "v"},    {"COMMON", ";Key", "v"},      {"COMMON", "[Key", "v"},
         {"COMMON", " Key", "v"},    {"COMMON", "Key ", "v"},      {" COMMON", "Key", "v"},
