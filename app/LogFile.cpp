@@ -1,0 +1,37 @@
+#include "app/LogFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringEncoder>
+
+namespace ql {
+namespace {
+const QByteArray kUtf16LeMark("\xFF\xFE");
+const QString kFileDateFormat = QStringLiteral("yyyyMMdd");
+const QString kFileSuffix = QStringLiteral(".log");
+const QString kStampFormat = QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz");
+}  // namespace
+
+QString LogFilePath(const QString& exeDir, QDate day)
+{
+    return QDir(QDir(exeDir).filePath(kLogDirName)).filePath(day.toString(kFileDateFormat) + kFileSuffix);
+}
+
+void AppendLogFile(const QString& exeDir, const QString& line, const QDateTime& localNow)
+{
+    const QString path = LogFilePath(exeDir, localNow.date());
+    // A failure here shows as the open failing below.
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    const bool created = file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    if (!created && !file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    QByteArray bytes = created ? kUtf16LeMark : QByteArray();
+    const QString text = QStringLiteral("[") + localNow.toString(kStampFormat)
+                         + QStringLiteral("]\t") + line + QStringLiteral("\r\n");
+    bytes += QStringEncoder(QStringConverter::Utf16LE)(text);
+    file.write(bytes);
+}
+
+}  // namespace ql
