@@ -331,6 +331,22 @@ TEST_F(SimUsbTest, FaultsChooseTheStatusAndEchoOfReplies)
     }
 }
 
+TEST_F(SimUsbTest, RefusedByAFaultMeansNotCarriedOut)
+{
+    Sim.FillFlash(kFtdiSerial, 0x00);
+    TSimFaults faults;
+    faults.EraseStatus = kStatusProtected;
+    faults.WriteStatus = kStatusLocked;
+    ASSERT_TRUE(Sim.SetFaults(kFtdiSerial, faults));
+    TLoaderLink link(Libs, true);
+    ASSERT_TRUE(link.Open(kFtdiSerial));
+    link.Exchange(BuildLoaderRecord(kCmdEraseOld, kSector5, kSector5Start), 1000);
+    EXPECT_EQ(Sim.Flash(kFtdiSerial).at(0), char(0x00));  // not erased
+    Sim.FillFlash(kFtdiSerial, 0xFF);
+    link.Exchange(Piece(kCmdWriteOld, kSector5, kSector5Start, QByteArray(512, 'x')), 1000);
+    EXPECT_EQ(Sim.Flash(kFtdiSerial).at(0), char(0xFF));  // not written
+}
+
 TEST_F(SimUsbTest, WriteStatusForOnePieceCountsPiecesOfTheSession)
 {
     TSimFaults faults;
