@@ -139,9 +139,9 @@ TEST_F(SimComTest, LoaderStartIsAcknowledgedAndTheTrackerRebootsIntoItsBootloade
     ASSERT_TRUE(valid);
     ASSERT_EQ(reply.size(), 14);
     EXPECT_EQ(qFromLittleEndian<uint32_t>(U8(reply) + kReplyResultOffset), 0u);
-    EXPECT_EQ(Events.Take(), "7");
     ASSERT_TRUE(WaitFor([&] { return Sim.Present(kSerial); }));
     EXPECT_EQ(Sim.Mode(kSerial), TSimMode::Bootloader);
+    EXPECT_EQ(Events.Take(), "77");  // off the bus for the reboot, and back
     const QByteArray version = Port.Exchange(BuildSimpleRequest(kCmdBootloaderVersion));
     EXPECT_EQ(ReplyVersionText(U8(version), size_t(version.size())), "STL4-1.05TR");
 }

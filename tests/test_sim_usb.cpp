@@ -56,6 +56,7 @@ protected:
         auto ftdi = TestTracker(kFtdiSerial, TSimLink::Ftdi);
         auto usb = TestTracker(kUsbSerial, TSimLink::MakerUsb, TSimMode::Application);
         usb.UsbTag = kUsbTag;
+        usb.RebootDelayMs = 200;  // long enough to look at it while it is off the bus
         ASSERT_TRUE(Sim.AddTracker(ftdi));
         ASSERT_TRUE(Sim.AddTracker(usb));
         Events.Take();
@@ -412,7 +413,7 @@ TEST_F(SimUsbTest, TrackerVanishesAfterItsWritePieces)
                                 1000).size(), 14);
     EXPECT_TRUE(link.Exchange(Piece(kCmdWriteOld, 5, kSector5Start + 2 * kPiece, Pattern(512, 0)),
                               50).isEmpty());
-    EXPECT_FALSE(Sim.Present(kFtdiSerial));
+    ASSERT_TRUE(WaitFor([&] { return !Sim.Present(kFtdiSerial); }));
     ftdi::DWORD rx = 0, tx = 0, ev = 0, written = 0;
     EXPECT_NE(Libs.FT_GetStatus(link.Ftdi, &rx, &tx, &ev), ftdi::FT_OK);
     char byte = 0;
