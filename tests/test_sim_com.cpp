@@ -9,6 +9,7 @@
 #include "tests/SimFixture.h"
 
 #include <QElapsedTimer>
+#include <QSerialPort>
 #include <QtEndian>
 
 #include <fcntl.h>
@@ -189,6 +190,25 @@ TEST_F(SimComTest, LineStaysUsableWhenThePortIsClosedAndOpenedAgain)
         EXPECT_TRUE(valid) << round;
         Port.Close();
         ASSERT_TRUE(Port.Open(Sim.ComPortPath(kSerial)));
+    }
+}
+
+TEST_F(SimComTest, QSerialPortOpensTheLineAgainAndAgain)
+{
+    Port.Close();
+    for (int round = 0; round < 3; ++round) {
+        QSerialPort port(Sim.ComPortPath(kSerial));
+        ASSERT_TRUE(port.open(QIODevice::ReadWrite)) << port.errorString().toStdString();
+        port.setBaudRate(115200);
+        port.write(kSerialRequest);
+        ASSERT_TRUE(port.waitForBytesWritten(1000));
+        QByteArray reply;
+        while (reply.size() < kSerialNumberReplyLength && port.waitForReadyRead(2000))
+            reply += port.readAll();
+        ASSERT_EQ(reply.size(), kSerialNumberReplyLength) << round;
+        EXPECT_TRUE(CheckFrame(U8(reply), uint16_t(reply.size())));
+        EXPECT_EQ(qFromLittleEndian<uint32_t>(U8(reply) + 12), kSerial);
+        port.close();
     }
 }
 
