@@ -99,6 +99,21 @@ TEST_F(SimUsbTest, MakerUsbListGivesCountThenTwentyFiveByteRecords)
     EXPECT_EQ(records[24], 0);
 }
 
+TEST_F(SimUsbTest, SocketIsLookedUpAtEachEnumerationAndOpen)
+{
+    const QByteArray path = qgetenv("QLSIM_SOCKET");
+    qunsetenv("QLSIM_SOCKET");
+    ftdi::DWORD count = 9;
+    EXPECT_EQ(Libs.FT_CreateDeviceInfoList(&count), ftdi::FT_OK);
+    EXPECT_EQ(count, 0u);
+    TLoaderLink link(Libs, true);
+    EXPECT_FALSE(link.Open(kFtdiSerial));
+    qputenv("QLSIM_SOCKET", path);
+    Libs.FT_CreateDeviceInfoList(&count);
+    EXPECT_EQ(count, 1u);
+    EXPECT_TRUE(link.Open(kFtdiSerial));
+}
+
 TEST_F(SimUsbTest, OpenFindsOnlyATrackerOnItsOwnLink)
 {
     TLoaderLink wrongLink(Libs, true);
