@@ -35,6 +35,19 @@ std::shared_ptr<TDeviceLink> Find(FT_HANDLE handle)
     return it == gHandles.end() ? nullptr : it->second;
 }
 
+// The checks FT_Read and FT_Write share; FT_OK when the transfer may go on.
+FT_STATUS BeginTransfer(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* done,
+                        std::shared_ptr<TDeviceLink>& link)
+{
+    link = Find(handle);
+    if (!link)
+        return FT_INVALID_HANDLE;
+    if (!done || (count > 0 && !buffer))
+        return FT_INVALID_PARAMETER;
+    *done = 0;
+    return FT_OK;
+}
+
 }  // namespace
 
 QL_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevices)
@@ -135,12 +148,9 @@ QL_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txByte
 // Like D2XX: waits for the bytes asked for until the read time-out, then returns what came.
 QL_EXPORT FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesReturned)
 {
-    auto link = Find(handle);
-    if (!link || !bytesReturned)
-        return link ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
-    *bytesReturned = 0;
-    if (bytesToRead > 0 && !buffer)
-        return FT_INVALID_PARAMETER;
+    std::shared_ptr<TDeviceLink> link;
+    if (FT_STATUS status = BeginTransfer(handle, buffer, bytesToRead, bytesReturned, link))
+        return status;
     uint32_t got = 0;
     if (!link->Read(static_cast<uint8_t*>(buffer), bytesToRead, link->ReadTimeoutMs, got))
         return FT_IO_ERROR;
@@ -150,12 +160,9 @@ QL_EXPORT FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead, D
 
 QL_EXPORT FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite, DWORD* bytesWritten)
 {
-    auto link = Find(handle);
-    if (!link || !bytesWritten)
-        return link ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
-    *bytesWritten = 0;
-    if (bytesToWrite > 0 && !buffer)
-        return FT_INVALID_PARAMETER;
+    std::shared_ptr<TDeviceLink> link;
+    if (FT_STATUS status = BeginTransfer(handle, buffer, bytesToWrite, bytesWritten, link))
+        return status;
     if (!link->Write(static_cast<const uint8_t*>(buffer), bytesToWrite))
         return FT_IO_ERROR;
     *bytesWritten = bytesToWrite;
