@@ -2,6 +2,7 @@
 // framing of requests and replies, the two fixed requests and the handle's life.
 
 #include "Bytes.h"
+#include "LinkTraceCapture.h"
 #include "PtyFarEnd.h"
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"
@@ -284,24 +285,10 @@ TEST_F(ComLink, FixedRequestsWithoutAnAnswerFailAfterTheirTimeOut)
     EXPECT_EQ(channel.RequestSerialNumber(probe), 0u);
 }
 
-namespace {
-
-QStringList gTraced;
-
-void CollectTrace(QtMsgType, const QMessageLogContext& context, const QString& text)
-{
-    if (QByteArray(context.category) == "ql.link")
-        gTraced << text;
-}
-
-}  // namespace
-
 TEST_F(ComLink, TraceShowsEveryRequestAndReplyWhenSwitchedOn)
 {
     EXPECT_FALSE(lcLink().isDebugEnabled()) << "the trace is off by default";
-    QLoggingCategory::setFilterRules(QStringLiteral("ql.link.debug=true"));
-    const QtMessageHandler previous = qInstallMessageHandler(CollectTrace);
-    gTraced.clear();
+    TLinkTraceCapture trace;
 
     ASSERT_TRUE(channel.OpenLink(device));
     int written = 0;
@@ -312,9 +299,6 @@ TEST_F(ComLink, TraceShowsEveryRequestAndReplyWhenSwitchedOn)
     EXPECT_EQ(channel.ReadLink(device, buffer, 150, sizeof buffer), 2);
     channel.CloseLink(device);
 
-    qInstallMessageHandler(previous);
-    QLoggingCategory::setFilterRules(QString());
-    ASSERT_EQ(gTraced.size(), 2);
-    EXPECT_EQ(gTraced[0], "-> device 4242 com [4] 0e 00 0e 00");
-    EXPECT_EQ(gTraced[1], "<- device 4242 com [2] ab cd");
+    EXPECT_EQ(trace.Lines(), (QStringList{"-> device 4242 com [4] 0e 00 0e 00",
+                                          "<- device 4242 com [2] ab cd"}));
 }
