@@ -27,13 +27,7 @@ protected:
         return TPassContext(bench.Channel, handOver, log, bench.Options, ImageLoader(image, &loads));
     }
 
-    std::vector<int> Messages() const
-    {
-        std::vector<int> numbers;
-        for (const auto& line : log.Lines)
-            numbers.push_back(MessageNumber(line.Text));
-        return numbers;
-    }
+    std::vector<int> Messages() const { return MessageNumbers(log); }
 
     TSimBench bench;
     TDirectHandOver handOver;

@@ -2,6 +2,7 @@
 // Which catalogue message a logged line is, whatever its arguments: each message's text
 // becomes a pattern in which its conversions match any value.
 
+#include "TestLog.h"
 #include "app/MessageCatalogue.h"
 
 #include <QRegularExpression>
@@ -44,6 +45,15 @@ inline int MessageNumber(const QString& text)
             && (best < 0 || Msg(n).size() > Msg(best).size()))
             best = n;
     return best;
+}
+
+// The message numbers of the lines a log collected, in order.
+inline std::vector<int> MessageNumbers(const TCollectingLog& log)
+{
+    std::vector<int> numbers;
+    for (const auto& line : log.Lines)
+        numbers.push_back(MessageNumber(line.Text));
+    return numbers;
 }
 
 }  // namespace ql::test

@@ -77,14 +77,7 @@ protected:
         return session;
     }
 
-    // The catalogue numbers of the lines logged.
-    std::vector<int> Messages() const
-    {
-        std::vector<int> numbers;
-        for (const auto& line : log.Lines)
-            numbers.push_back(MessageNumber(line.Text));
-        return numbers;
-    }
+    std::vector<int> Messages() const { return MessageNumbers(log); }
 
     TSimBench bench;
     TDirectHandOver handOver;

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 using namespace ql;
@@ -230,45 +231,34 @@ QByteArray Le32(uint32_t value)
 
 }  // namespace
 
-TEST_F(ComLink, SerialNumberRequestAndItsAnswers)
+TEST_F(ComLink, FixedRequestsAndTheirAnswers)
 {
+    const QByteArray serialRequest = Hex("FE FF FF FF FF 0B 00 00 0A 17 FF");
+    const QByteArray startRequest = Hex("FE FF FF FF FF 0A 00 EF 60 C9");
+    // The serial number, or 1 for a loader start that was accepted.
+    const auto serial = [this] { TDevEntry probe; return channel.RequestSerialNumber(probe); };
+    const auto start = [this] { TDevEntry probe; return uint32_t(channel.RequestLoaderStart(probe)); };
     struct TCase {
         const char* Name;
+        std::function<uint32_t()> Call;
+        QByteArray Request;
         QByteArray Reply;
-        uint32_t Serial;
+        uint32_t Result;
     } cases[] = {
-        {"valid answer", Reply(0x0A, 0, Le32(1234567)), 1234567},
-        {"result code 1", Reply(0x0A, 1, Le32(1234567)), 0},
-        {"one extra data byte: length 19", Reply(0x0A, 0, Le32(1234567) + "\x01"), 0},
-        {"answer to another command", Reply(0x0B, 0, Le32(1234567)), 0},
+        {"serial: valid answer", serial, serialRequest, Reply(0x0A, 0, Le32(1234567)), 1234567},
+        {"serial: result code 1", serial, serialRequest, Reply(0x0A, 1, Le32(1234567)), 0},
+        {"serial: one extra data byte, length 19", serial, serialRequest,
+         Reply(0x0A, 0, Le32(1234567) + "\x01"), 0},
+        {"serial: answer to another command", serial, serialRequest, Reply(0x0B, 0, Le32(1234567)), 0},
+        {"start: result 0", start, startRequest, Reply(0xEF, 0, {}), 1},
+        {"start: the command byte is not looked at", start, startRequest, Reply(0x01, 0, {}), 1},
+        {"start: result 2", start, startRequest, Reply(0xEF, 2, {}), 0},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TDevEntry probe;
-        TOneAnswer answer(far, 11, c.Reply);
-        EXPECT_EQ(channel.RequestSerialNumber(probe), c.Serial);
-        EXPECT_EQ(Spaced(answer.Finish()), "FE FF FF FF FF 0B 00 00 0A 17 FF");
-        EXPECT_FALSE(channel.ComIsOpen());
-    }
-}
-
-TEST_F(ComLink, LoaderStartRequestAndItsAnswers)
-{
-    struct TCase {
-        const char* Name;
-        QByteArray Reply;
-        bool Started;
-    } cases[] = {
-        {"result 0", Reply(0xEF, 0, {}), true},
-        {"another command byte is not looked at", Reply(0x01, 0, {}), true},
-        {"result 2", Reply(0xEF, 2, {}), false},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        TDevEntry probe;
-        TOneAnswer answer(far, 10, c.Reply);
-        EXPECT_EQ(channel.RequestLoaderStart(probe), c.Started);
-        EXPECT_EQ(Spaced(answer.Finish()), "FE FF FF FF FF 0A 00 EF 60 C9");
+        TOneAnswer answer(far, c.Request.size(), c.Reply);
+        EXPECT_EQ(c.Call(), c.Result);
+        EXPECT_EQ(Spaced(answer.Finish()), Spaced(c.Request));
         EXPECT_FALSE(channel.ComIsOpen());
     }
 }
