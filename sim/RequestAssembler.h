@@ -16,7 +16,7 @@
 namespace ql::sim {
 
 inline constexpr int kMaxRequestSize = 1024;  // what a tracker's receive buffer holds
-inline constexpr int kIdleResetMs = 200;
+inline constexpr int kIdleResetMs = 1000;
 
 // The text commands of the application firmware.
 inline const QByteArray kReadVersionText = QByteArrayLiteral("FL_READ_VERSION$");

@@ -418,6 +418,14 @@ void TSimService::Accept()
     }
 }
 
+TSimService::TConnection* TSimService::FindConnection(uint64_t id)
+{
+    for (auto& connection : Connections)
+        if (connection->Id == id)
+            return connection.get();
+    return nullptr;
+}
+
 void TSimService::CloseConnection(uint64_t id)
 {
     auto it = std::find_if(Connections.begin(), Connections.end(),
@@ -442,19 +450,15 @@ void TSimService::CloseConnectionsOf(uint64_t slotId)
 void TSimService::ReadConnection(uint64_t id)
 {
     std::vector<uint8_t> buffer(wire::kMaxMessage);
-    for (;;) {
-        auto it = std::find_if(Connections.begin(), Connections.end(),
-                               [id](const auto& c) { return c->Id == id; });
-        if (it == Connections.end())
-            return;
-        const ssize_t n = ::recv((*it)->Fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    while (TConnection* connection = FindConnection(id)) {
+        const ssize_t n = ::recv(connection->Fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             return;
         if (n <= 0) {
             CloseConnection(id);
             return;
         }
-        HandleMessage(**it, buffer.data(), size_t(n));
+        HandleMessage(*connection, buffer.data(), size_t(n));
     }
 }
 
@@ -473,11 +477,9 @@ void TSimService::HandleMessage(TConnection& connection, const uint8_t* bytes, s
                                     NowUs() / 1000);
         const uint64_t id = connection.Id;
         TAssembledRequest request;
-        while (connection.Assembler.Next(request)) {
+        for (TConnection* c = &connection; c && c->Assembler.Next(request); c = FindConnection(id)) {
+            // A reply may make the tracker drop off, which closes this connection.
             Process(*slot, request, id);
-            // The request may have made the tracker drop off, which closes this connection.
-            if (!slot->Present)
-                return;
         }
         return;
     }

@@ -74,6 +74,7 @@ private:
     TSlot* Find(uint32_t serial);
     const TSlot* Find(uint32_t serial) const;
     TSlot* FindById(uint64_t id);
+    TConnection* FindConnection(uint64_t id);
 
     mutable std::mutex Lock;
     std::vector<std::unique_ptr<TSlot>> Slots;

@@ -154,11 +154,12 @@ QByteArray TTrackerDevice::Erase(const TLoaderHeader& request)
         status = kStatusProtected;  // the bootloader's own sectors
     else if (sector > Map->LastSector || request.Argument32 != Map->SectorStart(sector))
         status = kStatusRefused;
+    // A chosen status stands for the outcome: the sector is erased only when accepted.
+    status = StatusOr(Config.Faults.EraseStatus, status);
     if (status == kStatusAccepted) {
         const qsizetype at = qsizetype(Map->SectorStart(sector) - FlashStart);
         std::fill_n(Flash.data() + at, Map->SectorSize(sector), char(0xFF));
     }
-    status = StatusOr(Config.Faults.EraseStatus, status);
     return BuildLoaderRecord(status, EchoedSector(request.Argument16), request.Argument32);
 }
 
@@ -174,6 +175,9 @@ QByteArray TTrackerDevice::Write(const TLoaderHeader& request, const QByteArray&
              || uint64_t(request.Argument32) + length
                     > uint64_t(Map->SectorStart(sector)) + Map->SectorSize(sector))
         status = kStatusRefused;
+    const TSimFaults& faults = Config.Faults;
+    if (faults.WriteStatus >= 0 && (faults.WriteStatusPiece < 0 || faults.WriteStatusPiece == piece))
+        status = uint16_t(faults.WriteStatus);
     if (status == kStatusAccepted) {
         // Flash bits only go from 1 to 0: a piece written over unerased bytes shows it.
         char* at = Flash.data() + (request.Argument32 - FlashStart);
@@ -181,9 +185,6 @@ QByteArray TTrackerDevice::Write(const TLoaderHeader& request, const QByteArray&
         for (uint32_t i = 0; i < length; ++i)
             at[i] = char(at[i] & payload[i]);
     }
-    const TSimFaults& faults = Config.Faults;
-    if (faults.WriteStatus >= 0 && (faults.WriteStatusPiece < 0 || faults.WriteStatusPiece == piece))
-        status = uint16_t(faults.WriteStatus);
     return BuildLoaderRecord(status, EchoedSector(request.Argument16), request.Argument32);
 }
 

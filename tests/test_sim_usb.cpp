@@ -9,6 +9,7 @@
 
 #include <QtEndian>
 
+#include <memory>
 #include <thread>
 
 namespace ql::test {
@@ -56,10 +57,21 @@ protected:
         auto ftdi = TestTracker(kFtdiSerial, TSimLink::Ftdi);
         auto usb = TestTracker(kUsbSerial, TSimLink::MakerUsb, TSimMode::Application);
         usb.UsbTag = kUsbTag;
+        usb.RebootDelayMs = 200;  // long enough to look at it while it is off the bus
         ASSERT_TRUE(Sim.AddTracker(ftdi));
         ASSERT_TRUE(Sim.AddTracker(usb));
         Events.Take();
     }
+
+    // Sets the faults and opens the tracker as the loader would.
+    TLoaderLink& OpenWith(uint32_t serial, const TSimFaults& faults)
+    {
+        EXPECT_TRUE(Sim.SetFaults(serial, faults));
+        Link = std::make_unique<TLoaderLink>(Libs, serial != kUsbSerial);
+        EXPECT_TRUE(Link->Open(serial, kUsbTag));
+        return *Link;
+    }
+    std::unique_ptr<TLoaderLink> Link;
 };
 
 TEST_F(SimUsbTest, FtdiListShowsSerialAndDescriptionWhereTheLoaderReadsThem)
@@ -321,9 +333,7 @@ TEST_F(SimUsbTest, FaultsChooseTheStatusAndEchoOfReplies)
         {"wrong sector echo", With([](auto& f) { f.WrongSectorEcho = true; }), erase, kStatusAccepted, 6},
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(Sim.SetFaults(kFtdiSerial, c.Faults));
-        TLoaderLink link(Libs, true);
-        ASSERT_TRUE(link.Open(kFtdiSerial));
+        TLoaderLink& link = OpenWith(kFtdiSerial, c.Faults);
         const QByteArray reply = link.Exchange(c.Request, 1000);
         ASSERT_EQ(reply.size(), 14) << c.Name;
         EXPECT_EQ(Header(reply).Command, c.Status) << c.Name;
@@ -331,14 +341,26 @@ TEST_F(SimUsbTest, FaultsChooseTheStatusAndEchoOfReplies)
     }
 }
 
+TEST_F(SimUsbTest, RefusedByAFaultMeansNotCarriedOut)
+{
+    Sim.FillFlash(kFtdiSerial, 0x00);
+    TSimFaults faults;
+    faults.EraseStatus = kStatusProtected;
+    faults.WriteStatus = kStatusLocked;
+    TLoaderLink& link = OpenWith(kFtdiSerial, faults);
+    link.Exchange(BuildLoaderRecord(kCmdEraseOld, kSector5, kSector5Start), 1000);
+    EXPECT_EQ(Sim.Flash(kFtdiSerial).at(0), char(0x00));  // not erased
+    Sim.FillFlash(kFtdiSerial, 0xFF);
+    link.Exchange(Piece(kCmdWriteOld, kSector5, kSector5Start, QByteArray(512, 'x')), 1000);
+    EXPECT_EQ(Sim.Flash(kFtdiSerial).at(0), char(0xFF));  // not written
+}
+
 TEST_F(SimUsbTest, WriteStatusForOnePieceCountsPiecesOfTheSession)
 {
     TSimFaults faults;
     faults.WriteStatus = 0x8A;
     faults.WriteStatusPiece = 2;
-    ASSERT_TRUE(Sim.SetFaults(kFtdiSerial, faults));
-    TLoaderLink link(Libs, true);
-    ASSERT_TRUE(link.Open(kFtdiSerial));
+    TLoaderLink& link = OpenWith(kFtdiSerial, faults);
     std::vector<uint16_t> statuses;
     for (uint32_t p = 0; p < 4; ++p)
         statuses.push_back(Header(link.Exchange(
@@ -350,9 +372,7 @@ TEST_F(SimUsbTest, ShortRepliesCutTheNextRepliesOneByteShort)
 {
     TSimFaults faults;
     faults.ShortReplies = 2;
-    ASSERT_TRUE(Sim.SetFaults(kFtdiSerial, faults));
-    TLoaderLink link(Libs, true);
-    ASSERT_TRUE(link.Open(kFtdiSerial));
+    TLoaderLink& link = OpenWith(kFtdiSerial, faults);
     const QByteArray erase = BuildLoaderRecord(kCmdEraseOld, kSector5, kSector5Start);
     EXPECT_EQ(link.Exchange(erase, 1000, 14).size(), 13);
     EXPECT_EQ(link.Exchange(erase, 1000, 14).size(), 13);
@@ -363,9 +383,7 @@ TEST_F(SimUsbTest, SilentTrackerIsListedButAnswersNothing)
 {
     TSimFaults faults;
     faults.Silent = true;
-    ASSERT_TRUE(Sim.SetFaults(kUsbSerial, faults));
-    TLoaderLink link(Libs, false);
-    ASSERT_TRUE(link.Open(kUsbSerial, kUsbTag));
+    TLoaderLink& link = OpenWith(kUsbSerial, faults);
     EXPECT_TRUE(link.Exchange("FL_READ_VERSION$", 50).isEmpty());
     EXPECT_EQ(Sim.Trace(kUsbSerial).size(), 1u);
 }
@@ -374,9 +392,7 @@ TEST_F(SimUsbTest, DelayedReplyIsQueuedWholeAndOnlyAfterTheDelay)
 {
     TSimFaults faults;
     faults.ReplyDelayMs = 150;
-    ASSERT_TRUE(Sim.SetFaults(kFtdiSerial, faults));
-    TLoaderLink link(Libs, true);
-    ASSERT_TRUE(link.Open(kFtdiSerial));
+    TLoaderLink& link = OpenWith(kFtdiSerial, faults);
     ASSERT_TRUE(link.Send(BuildSimpleRequest(kCmdBootloaderVersion)));
     EXPECT_TRUE(link.Read(20).isEmpty());
     const QByteArray reply = link.Read(2000);
@@ -388,15 +404,13 @@ TEST_F(SimUsbTest, TrackerVanishesAfterItsWritePieces)
 {
     TSimFaults faults;
     faults.VanishAfterWritePieces = 2;
-    ASSERT_TRUE(Sim.SetFaults(kFtdiSerial, faults));
-    TLoaderLink link(Libs, true);
-    ASSERT_TRUE(link.Open(kFtdiSerial));
+    TLoaderLink& link = OpenWith(kFtdiSerial, faults);
     for (uint32_t p = 0; p < 2; ++p)
         EXPECT_EQ(link.Exchange(Piece(kCmdWriteOld, 5, kSector5Start + p * kPiece, Pattern(512, 0)),
                                 1000).size(), 14);
     EXPECT_TRUE(link.Exchange(Piece(kCmdWriteOld, 5, kSector5Start + 2 * kPiece, Pattern(512, 0)),
                               50).isEmpty());
-    EXPECT_FALSE(Sim.Present(kFtdiSerial));
+    ASSERT_TRUE(WaitFor([&] { return !Sim.Present(kFtdiSerial); }));
     ftdi::DWORD rx = 0, tx = 0, ev = 0, written = 0;
     EXPECT_NE(Libs.FT_GetStatus(link.Ftdi, &rx, &tx, &ev), ftdi::FT_OK);
     char byte = 0;
