@@ -267,6 +267,8 @@ void TMainForm::FormShow()
     btnFwLoadClick();
     edFWFile->view()->setMinimumWidth(kFileListDropWidth);
     if (!CheckDriverLibraries(m_binders, *this)) {
+        // Also in the log, so an unattended run (console, log file) says why it ended.
+        LogCatalogue(*this, lkError, msg::NoDriverAtAll);
         ShowErrorBox(Msg(msg::NoDriverAtAll));
         // After the show has finished; the program then ends with -1.
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
