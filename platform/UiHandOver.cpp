@@ -56,13 +56,13 @@ void TUiHandOver::RunOnUiThread(const std::function<void()>& work)
     }
     auto call = std::make_shared<TCall>();
     call->Work = &work;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_shutDown)
-            return;
-    }
-    QMetaObject::invokeMethod(m_context.get(), [this, call] { Serve(call); }, Qt::QueuedConnection);
     std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_shutDown)
+        return;
+    // Posted under the lock: once Shutdown has run, no thread touches the context, so
+    // the destructor may delete it. The UI thread never waits for Qt's event queue while
+    // it holds this lock.
+    QMetaObject::invokeMethod(m_context.get(), [this, call] { Serve(call); }, Qt::QueuedConnection);
     m_changed.wait(lock, [&] {
         return call->State == TCall::Done || (call->State == TCall::Waiting && m_shutDown);
     });

@@ -30,7 +30,9 @@ class TUiHandOver : public THandOver {
 public:
     // The thread this object is created on is the UI thread.
     TUiHandOver();
-    ~TUiHandOver() override;  // shuts down first
+    // Shuts down first. Destroy it only after every thread that used it has ended (the
+    // window stops its threads between Shutdown and its own end).
+    ~TUiHandOver() override;
     TUiHandOver(const TUiHandOver&) = delete;
     TUiHandOver& operator=(const TUiHandOver&) = delete;
 
