@@ -1,0 +1,163 @@
+// Stand-in for FTDI's D2XX library: the calls the loader binds, with D2XX's Linux types,
+// reaching the simulated trackers behind an FTDI bridge.
+
+#include "links/DriverApi.h"
+#include "sim/standin/StandInClient.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <map>
+
+using namespace ql::ftdi;
+using ql::sim::standin::TDeviceLink;
+using ql::sim::standin::TListedDevice;
+
+#define QL_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// Bridge identity reported in the device-information records.
+constexpr uint32_t kDeviceType = 5;         // an FT232R
+constexpr uint32_t kUsbId = 0x04036001;     // vendor 0403, product 6001
+constexpr uint32_t kFirstLocation = 0x11;
+
+std::mutex gLock;
+std::map<FT_HANDLE, std::shared_ptr<TDeviceLink>> gHandles;
+std::vector<TListedDevice> gListed;  // from the last FT_CreateDeviceInfoList
+
+// The link behind a handle the loader holds; null for a handle this library never gave.
+std::shared_ptr<TDeviceLink> Find(FT_HANDLE handle)
+{
+    std::lock_guard guard(gLock);
+    auto it = gHandles.find(handle);
+    return it == gHandles.end() ? nullptr : it->second;
+}
+
+}  // namespace
+
+QL_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevices)
+{
+    if (!numDevices)
+        return FT_INVALID_PARAMETER;
+    std::vector<TListedDevice> listed;
+    ql::sim::standin::ListDevices(ql::sim::wire::kLinkFtdi, listed);  // none when unreachable
+    std::lock_guard guard(gLock);
+    gListed = std::move(listed);
+    *numDevices = DWORD(gListed.size());
+    return FT_OK;
+}
+
+QL_EXPORT FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, DWORD* numDevices)
+{
+    if (!list || !numDevices)
+        return FT_INVALID_PARAMETER;
+    std::lock_guard guard(gLock);
+    const DWORD count = std::min<DWORD>(*numDevices, DWORD(gListed.size()));
+    for (DWORD i = 0; i < count; ++i) {
+        FT_DEVICE_LIST_INFO_NODE& node = list[i];
+        std::memset(&node, 0, sizeof(node));
+        node.Type = kDeviceType;
+        node.ID = kUsbId;
+        node.LocId = kFirstLocation + i;
+        std::snprintf(node.SerialNumber, sizeof(node.SerialNumber), "%u", gListed[i].Serial);
+        std::snprintf(node.Description, sizeof(node.Description), "%s", gListed[i].Text.c_str());
+    }
+    *numDevices = count;
+    return FT_OK;
+}
+
+QL_EXPORT FT_STATUS FT_OpenEx(void* arg1, DWORD flags, FT_HANDLE* handle)
+{
+    if (!handle)
+        return FT_INVALID_PARAMETER;
+    *handle = nullptr;
+    if (!arg1 || flags != FT_OPEN_BY_SERIAL_NUMBER)
+        return FT_INVALID_PARAMETER;
+    auto link = std::make_shared<TDeviceLink>();
+    if (!link->Open(ql::sim::wire::kLinkFtdi, 0, static_cast<const char*>(arg1)))
+        return FT_DEVICE_NOT_FOUND;
+    std::lock_guard guard(gLock);
+    *handle = link.get();
+    gHandles[*handle] = std::move(link);
+    return FT_OK;
+}
+
+QL_EXPORT FT_STATUS FT_Close(FT_HANDLE handle)
+{
+    std::shared_ptr<TDeviceLink> link;  // released outside the lock
+    {
+        std::lock_guard guard(gLock);
+        auto it = gHandles.find(handle);
+        if (it == gHandles.end())
+            return FT_INVALID_HANDLE;
+        link = std::move(it->second);
+        gHandles.erase(it);
+    }
+    return FT_OK;
+}
+
+QL_EXPORT FT_STATUS FT_ResetDevice(FT_HANDLE handle)
+{
+    auto link = Find(handle);
+    if (!link)
+        return FT_INVALID_HANDLE;
+    link->Purge();
+    return link->Alive() ? FT_OK : FT_IO_ERROR;
+}
+
+QL_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE handle, ULONG readTimeoutMs, ULONG /*writeTimeoutMs*/)
+{
+    auto link = Find(handle);
+    if (!link)
+        return FT_INVALID_HANDLE;
+    link->ReadTimeoutMs = readTimeoutMs;
+    return link->Alive() ? FT_OK : FT_IO_ERROR;
+}
+
+QL_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventDWord)
+{
+    auto link = Find(handle);
+    if (!link)
+        return FT_INVALID_HANDLE;
+    const uint32_t queued = link->Queued();
+    if (rxBytes)
+        *rxBytes = queued;
+    if (txBytes)
+        *txBytes = 0;
+    if (eventDWord)
+        *eventDWord = 0;
+    // Bytes that arrived before the tracker dropped off can still be read.
+    return queued > 0 || link->Alive() ? FT_OK : FT_IO_ERROR;
+}
+
+// Like D2XX: waits for the bytes asked for until the read time-out, then returns what came.
+QL_EXPORT FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesReturned)
+{
+    auto link = Find(handle);
+    if (!link || !bytesReturned)
+        return link ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
+    *bytesReturned = 0;
+    if (bytesToRead > 0 && !buffer)
+        return FT_INVALID_PARAMETER;
+    uint32_t got = 0;
+    if (!link->Read(static_cast<uint8_t*>(buffer), bytesToRead, link->ReadTimeoutMs, got))
+        return FT_IO_ERROR;
+    *bytesReturned = got;
+    return FT_OK;
+}
+
+QL_EXPORT FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite, DWORD* bytesWritten)
+{
+    auto link = Find(handle);
+    if (!link || !bytesWritten)
+        return link ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
+    *bytesWritten = 0;
+    if (bytesToWrite > 0 && !buffer)
+        return FT_INVALID_PARAMETER;
+    if (!link->Write(static_cast<const uint8_t*>(buffer), bytesToWrite))
+        return FT_IO_ERROR;
+    *bytesWritten = bytesToWrite;
+    return FT_OK;
+}

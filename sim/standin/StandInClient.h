@@ -1,0 +1,53 @@
+#pragma once
+// What both stand-in driver libraries share: the connection to the simulator named by
+// $QLSIM_SOCKET, the enumeration, and one open device link with its receive queue.
+
+#include "sim/StandInWire.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace ql::sim::standin {
+
+struct TListedDevice {
+    uint32_t Serial = 0;
+    uint16_t Tag = 0;
+    std::string Text;  // FTDI: the description
+};
+
+// Asks the simulator for the trackers present on one kind of link. False when the
+// simulator cannot be reached.
+bool ListDevices(uint8_t kind, std::vector<TListedDevice>& out);
+
+// One open device handle. The receive queue holds whole replies: the simulator sends
+// each reply as one message, and the queue takes it in at once.
+class TDeviceLink {
+public:
+    ~TDeviceLink();
+    // Connects and asks for the tracker; false when it is not on the bus.
+    bool Open(uint8_t kind, uint16_t tag, const std::string& serialText);
+
+    // Takes in what the simulator has sent; then the bytes queued for reading.
+    uint32_t Queued();
+    // Waits up to timeoutMs for count bytes, then hands over what is queued, at most count.
+    // False when the tracker dropped off and nothing is left to read.
+    bool Read(uint8_t* buffer, uint32_t count, uint32_t timeoutMs, uint32_t& got);
+    // False when the tracker dropped off.
+    bool Write(const uint8_t* bytes, uint32_t count);
+    void Purge();
+    bool Alive();
+
+    uint32_t ReadTimeoutMs = 1000;
+
+private:
+    void Drain(int waitMs);  // under Lock
+
+    std::mutex Lock;
+    int Fd = -1;
+    bool Dead = false;
+    std::vector<uint8_t> Queue;
+};
+
+}  // namespace ql::sim::standin

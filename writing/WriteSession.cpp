@@ -1,0 +1,355 @@
+#include "writing/WriteSession.h"
+
+#include "links/DeviceChannel.h"
+#include "links/LoaderRecord.h"
+#include "platform/LiveOptions.h"
+#include "platform/Tick.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+
+namespace ql {
+namespace {
+
+using TReplyBuffer = std::array<uint8_t, kMaxLoaderReply>;
+
+const uint8_t* U8(const QByteArray& bytes) { return reinterpret_cast<const uint8_t*>(bytes.constData()); }
+
+// Compatibility rules: the device families that may take an image of another tag, and the
+// bootloaders that check an image's version text themselves (request 14).
+const QByteArray kTagQlmv = QByteArrayLiteral("QLMV");
+const QByteArray kTagLead = QByteArrayLiteral("LEAD");
+const QByteArray kTagWifi = QByteArrayLiteral("WIFI");
+const QByteArray kTagQlwf = QByteArrayLiteral("QLWF");
+const QByteArray kTagNrbl = QByteArrayLiteral("NRBL");
+constexpr uint16_t kGenerationBootloader = 104;  // 1.04: from here only images 9.00 and up
+constexpr uint16_t kGenerationImage = 900;
+constexpr uint16_t kMinWifiImage = 304;
+const QByteArray kCheckingBootloaders[] = {"STSL", "STL4", "STF4", "BLF4", "NRBL",
+                                           "QRST", "QRBL", "SOEM", "BOEM"};
+
+bool IsCheckingBootloader(const QByteArray& tag)
+{
+    return std::find(std::begin(kCheckingBootloaders), std::end(kCheckingBootloaders), tag)
+           != std::end(kCheckingBootloaders);
+}
+
+bool FamilyMatches(const QByteArray& device, const QByteArray& image, uint16_t imageVersion)
+{
+    return device == image || (device == kTagQlmv && image == kTagLead)
+           || (image == kTagQlmv && device == kTagLead) || device.isEmpty()
+           || device == kUnknownTag
+           || (device == kTagWifi && image == kTagQlwf && imageVersion >= kMinWifiImage);
+}
+
+}  // namespace
+
+TWriteSession::TWriteSession(TDeviceChannel& channel, THandOver& handOver, TLogSink& uiLog,
+                             const TLiveOptions& options, TDevEntry& device)
+    : Device(&device), channel_(channel), handOver_(handOver), log_(handOver, uiLog),
+      options_(options)
+{
+    ResetVersion(ImageVersion);
+}
+
+TWriteSession::~TWriteSession() = default;
+
+int TWriteSession::Elapsed() const { return int(TickCount() - StartTick); }
+
+void TWriteSession::ShowProgress()
+{
+    const int percent = PartsTotal == 0 ? 0 : int(uint64_t(PartsDone) * 100 / PartsTotal);
+    handOver_.RunOnUiThread([&] {
+        if (Progress)
+            Progress(percent);
+    });
+}
+
+void TWriteSession::RunSession()
+{
+    ClearFirmwareList(Blocks);
+    ErrorCode = kWriteOk;
+    LastResponseCode = 0;
+    Completed = false;
+    StartTick = TickCount();
+    FirstSector = -1;
+    LastSector = -1;
+    SectorMap = nullptr;
+    FlashImage = TFlashPlan{};
+
+    ReloadFirmware();
+    if (ErrorCode == kWriteOk) {
+        PieceSize = Device->NrfFamily ? kNrfPieceSize : kPieceSize;
+        SelectSectorMap();
+        if (!channel_.OpenLink(*Device)) {
+            SessionLog(lkError, msg::CannotOpenDevice);
+            if (ErrorCode == kWriteOk)
+                ErrorCode = kErrLinkOpen;
+        } else {
+            if (!CheckCompatibility())
+                ErrorCode = kErrNotCompatible;
+            if (ErrorCode == kWriteOk)
+                ProgramSectors();
+            channel_.CloseLink(*Device);
+        }
+    }
+    ClearFirmwareList(Blocks);
+    ReleaseImage();
+    ElapsedMs = Elapsed();
+}
+
+void TWriteSession::ReloadFirmware()
+{
+    handOver_.RunOnUiThread([&] {
+        bool loaded = false;
+        try {
+            loaded = LoadFirmware && LoadFirmware(Blocks, ImageVersion);
+        } catch (const TFirmwareBlockTooBig& tooBig) {
+            // An image the session cannot hold is a failed load, not the end of the thread.
+            log_.Text(lkError, Device->SerialNumber, tooBig.Text());
+        }
+        if (loaded) {
+            Device->NrfFamily = ImageVersion.IsNrfImage;
+            Device->StartOffset = ImageVersion.StartOffset;
+            Device->SdRequirement = ImageVersion.SdRequirement;
+        } else {
+            ErrorCode = kErrImageLoad;
+            Device->NrfFamily = false;
+            Device->StartOffset = 0;
+            Device->SdRequirement = 0;
+        }
+    });
+}
+
+void TWriteSession::ReleaseImage()
+{
+    FlashImage = TFlashPlan{};
+}
+
+void TWriteSession::SelectSectorMap()
+{
+    const int code = PlanFlashImage(Device->ProcessorId, Device->NrfFamily, Device->StartOffset,
+                                    Blocks, PieceSize, FlashImage);
+    if (!FlashImage.ProcessorListed)
+        SessionLog(lkInfo, msg::UnknownProcessor, Device->ProcessorId);
+    SectorMap = FlashImage.Map;
+    FirstSector = FlashImage.FirstSector;
+    LastSector = FlashImage.LastSector;
+    PartsTotal = code == kWriteOk ? FlashImage.PartsTotal : 0;
+    if (code != kWriteOk) {
+        ErrorCode = code;
+        // A failed plan keeps no mirror: nothing will be written from it.
+        FlashImage.Image = {};
+    }
+}
+
+bool TWriteSession::CheckCompatibility()
+{
+    if (DontCheckCompatibility)
+        return true;
+    const QByteArray& device = Device->FirmwareVersion.Tag;
+    const QByteArray& loader = Device->BootloaderVersion.Tag;
+    const uint16_t loaderVersion = Device->BootloaderVersion.VersionNumber;
+    const QByteArray& image = ImageVersion.Tag;
+    const uint16_t imageVersion = ImageVersion.VersionNumber;
+
+    if (device == kTagQlmv || device == kTagLead) {
+        if (loaderVersion < kGenerationBootloader && imageVersion >= kGenerationImage)
+            return false;
+        if (loaderVersion >= kGenerationBootloader && imageVersion < kGenerationImage)
+            return false;
+    }
+    if (!FamilyMatches(device, image, imageVersion))
+        return false;
+    if (IsCheckingBootloader(loader) || device == kNrfImageTag || image == kNrfImageTag) {
+        if (!RequestFirmwareCompatibility())
+            return false;
+    }
+    if (loader == kTagNrbl && ImageVersion.StartOffset != kNrblNoSdCheckOffset)
+        return RequestSdCompatibility();
+    return true;
+}
+
+bool TWriteSession::SendRecord(const QByteArray& record)
+{
+    return channel_.SendData(*Device, U8(record), int(record.size()));
+}
+
+bool TWriteSession::CompatibilityExchange(const QByteArray& request, uint32_t timeoutMs,
+                                          uint16_t refusedStatus, int refusedMessage)
+{
+    if (request.size() > kMaxLoaderReply || !SendRecord(request))
+        return false;
+    TReplyBuffer reply{};
+    const int got = channel_.ReadLink(*Device, reply.data(), timeoutMs, int(reply.size()));
+    TLoaderHeader header;
+    if (got < kLoaderHeaderSize || !ReadLoaderHeader(reply.data(), size_t(got), header)) {
+        SessionLog(lkError, msg::NoCompatibilityReply);
+        return false;
+    }
+    if (header.HeaderLength != kLoaderHeaderSize || header.TotalLength < kLoaderHeaderSize)
+        return false;
+    if (header.Command == kStatusAccepted)
+        return true;
+    if (header.Command == refusedStatus)
+        SessionLog(lkError, refusedMessage);
+    return false;
+}
+
+bool TWriteSession::RequestFirmwareCompatibility()
+{
+    const QByteArray text = VersionText(ImageVersion).toLocal8Bit();
+    const QByteArray request = BuildLoaderRecord(kCmdFirmwareCompatibility, kDefaultArgument, 0,
+                                                 U8(text), size_t(text.size()));
+    return CompatibilityExchange(request, kFirmwareCompatibilityTimeoutMs, kStatusTooOld,
+                                 msg::FirmwareTooOld);
+}
+
+bool TWriteSession::RequestSdCompatibility()
+{
+    uint8_t requirement[4];
+    qToLittleEndian(ImageVersion.SdRequirement, requirement);
+    const QByteArray request = BuildLoaderRecord(kCmdSdCompatibility, kDefaultArgument, 0,
+                                                 requirement, sizeof requirement);
+    return CompatibilityExchange(request,
+                                 Device->NrfFamily ? kNrfSdCompatibilityTimeoutMs
+                                                   : kSdCompatibilityTimeoutMs,
+                                 kStatusSdRefused, msg::SdNotCompatible);
+}
+
+void TWriteSession::ProgramSectors()
+{
+    SessionLog(lkInfo, msg::UpdatingSectors, FirstSector, LastSector);
+    PartsDone = 0;
+    for (int s = FirstSector; s <= LastSector; ++s) {
+        if (StopRequested()) {
+            ErrorCode = kErrStopped;
+            break;
+        }
+        SessionLog(lkInfo, msg::UpdatingSector, Elapsed(), s);
+        if (SectorHasData(FlashImage.SectorBytes(s), SectorMap->SectorSize(s))) {
+            if (!EraseSector(s)) {
+                ErrorCode = kErrErase;
+                break;
+            }
+            if (!WriteSector(s)) {
+                ErrorCode = kErrWrite;
+                break;
+            }
+        } else {
+            SessionLog(lkInfo, msg::SectorEmpty, Elapsed(), s);
+            PartsDone += SectorMap->SectorSize(s) / PieceSize;
+            ShowProgress();
+        }
+    }
+    if (ErrorCode == kWriteOk)
+        FinishWrite();
+    else
+        AbortWrite();
+}
+
+bool TWriteSession::ExchangeSectorRecord(const QByteArray& request, uint32_t timeoutMs,
+                                         TLoaderHeader& reply)
+{
+    for (int attempt = 0; attempt < kSectorAttempts; ++attempt) {
+        if (!SendRecord(request))
+            continue;
+        std::array<uint8_t, kSectorReplySize> bytes{};
+        const int got = channel_.ReadLink(*Device, bytes.data(), timeoutMs, kSectorReplySize);
+        if (got != kSectorReplySize)
+            continue;
+        ReadLoaderHeader(bytes.data(), bytes.size(), reply);
+        return true;
+    }
+    return false;
+}
+
+bool TWriteSession::EraseSector(int sector)
+{
+    SessionLog(lkInfo, msg::ErasingSector, Elapsed(), sector);
+    const TCommandPair pair = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
+                                                Device->BootloaderVersion.VersionNumber);
+    const uint32_t start = SectorMap->SectorStart(sector);
+    const QByteArray request = BuildLoaderRecord(pair.Erase, uint16_t(sector), start);
+    TLoaderHeader reply;
+    bool erased = false;
+    if (ExchangeSectorRecord(request, kEraseReplyTimeoutMs, reply)
+        && reply.TotalLength == kLoaderHeaderSize && reply.HeaderLength == kLoaderHeaderSize
+        && reply.Argument16 == uint16_t(sector)) {
+        LastResponseCode = reply.Command;
+        if (reply.Command == kStatusProtected)
+            SessionLog(lkError, msg::EraseProtected, Elapsed());
+        erased = reply.Command == kStatusAccepted || reply.Command == kStatusProtected;
+    }
+    if (erased)
+        SessionLog(lkInfo, msg::EraseOk, Elapsed(), sector);
+    else
+        SessionLog(lkError, msg::EraseFailed, Elapsed(), sector);
+    return erased;
+}
+
+bool TWriteSession::WriteSector(int sector)
+{
+    SessionLog(lkInfo, msg::RecordingSector, Elapsed(), sector);
+    const TCommandPair pair = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
+                                                Device->BootloaderVersion.VersionNumber);
+    const uint32_t start = SectorMap->SectorStart(sector);
+    const int parts = int(SectorMap->SectorSize(sector) / PieceSize);
+    TLoaderHeader last;  // the last 14-byte reply of this sector, zeros when none came
+    bool written = true;
+    for (int p = 0; p < parts && written; ++p) {
+        SessionLog(lkInfo, msg::RecordingPart, Elapsed(), p, parts);
+        const uint32_t address = start + uint32_t(p) * PieceSize;
+        const QByteArray request = BuildLoaderRecord(pair.Write, uint16_t(sector), address,
+                                                     FlashImage.At(address), PieceSize);
+        TLoaderHeader reply;
+        written = false;
+        if (ExchangeSectorRecord(request, kWriteReplyTimeoutMs, reply)) {
+            last = reply;
+            if (reply.TotalLength == kLoaderHeaderSize && reply.HeaderLength == kLoaderHeaderSize
+                && reply.Argument16 == uint16_t(sector) && reply.Argument32 == address) {
+                LastResponseCode = reply.Command;
+                if (reply.Command == kStatusProtected)
+                    SessionLog(lkError, msg::WriteProtected, Elapsed());
+                written = reply.Command == kStatusAccepted || reply.Command == kStatusProtected;
+            }
+        }
+        if (written) {
+            ++PartsDone;
+            ShowProgress();
+        }
+    }
+    if (written) {
+        SessionLog(lkInfo, msg::SectorRecorded, Elapsed(), sector);
+        return true;
+    }
+    SessionLog(lkError, msg::RecordingError, Elapsed(), sector, last.TotalLength,
+               last.HeaderLength, last.Command, last.Argument16, last.Argument32);
+    return false;
+}
+
+void TWriteSession::SendClosing(uint16_t command)
+{
+    if (!SendRecord(BuildSimpleRequest(command)))
+        return;
+    TReplyBuffer reply{};
+    channel_.ReadLink(*Device, reply.data(), kClosingReplyTimeoutMs, int(reply.size()));
+}
+
+void TWriteSession::FinishWrite()
+{
+    SendClosing(kCmdFinish);
+    // Read now, not at the start: a tick during the session still counts.
+    if (options_.StartApp.load()) {
+        SessionLog(lkInfo, msg::StartingApplication);
+        SendClosing(kCmdStartApplication);
+    }
+    Completed = true;
+}
+
+void TWriteSession::AbortWrite() { SendClosing(kCmdAbort); }
+
+}  // namespace ql
