@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/CommandLine.h"
+#include "app/DeviceControllers.h"
 #include "app/FixedTexts.h"
 #include "app/MainForm.h"
 #include "platform/InstanceLock.h"
@@ -30,6 +31,7 @@ int RunLoader(int argc, char** argv)
     std::unique_ptr<TMainForm> form;
     try {
         form = std::make_unique<TMainForm>(ParseCommandLine(ProgramArguments()));
+        InstallDeviceControllers(*form);
         TTerminationSignals stop;
         stop.Install();
         // Stopped from outside: every loop ends, a modal box's included, as after a close

@@ -1,6 +1,6 @@
 #include "TestLog.h"
 #include "WindowFixture.h"
-#include "platform/HandedOverLog.h"
+#include "platform/UiCall.h"
 #include "platform/UiHandOver.h"
 
 #include <QThread>
@@ -63,11 +63,11 @@ TEST(UiHandOver, LinesOfOneThreadKeepTheirOrder)
 {
     TUiHandOver handOver;
     TCollectingLog collected;
-    THandedOverLog log(handOver, collected);
+    THandedLog log(handOver, collected);
     std::atomic<bool> done{false};
     std::thread worker([&] {
         for (int i = 0; i < 50; ++i)
-            log.LogDeviceText(lkInfo, 7, QString::number(i));
+            log.Text(lkInfo, 7, QString::number(i));
         done = true;
     });
     EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
@@ -86,7 +86,7 @@ TEST_F(WindowTest, DestroyingTheWindowStopsAThreadBlockedInAHandOver)
     std::atomic<int> logged{0};
     std::thread worker;
     TMainForm& w = Make();
-    THandedOverLog log(w.HandOver(), w);
+    THandedLog log(w.HandOver(), w);
     TMainFormHooks hooks;
     hooks.StopThreads = [&] {
         stop = true;
@@ -96,7 +96,7 @@ TEST_F(WindowTest, DestroyingTheWindowStopsAThreadBlockedInAHandOver)
     Show();
     worker = std::thread([&] {
         while (!stop) {
-            log.LogDeviceText(lkInfo, 1, "line");
+            log.Text(lkInfo, 1, "line");
             ++logged;
         }
     });
