@@ -1,7 +1,6 @@
-// The built loader as a process: a copy in a private exeDir with its own runtime
-// directory, as a user's portable copy would run.
+// The built loader as a process, without driver libraries.
 
-#include "FileBytes.h"
+#include "LoaderProcess.h"
 #include "app/LogFile.h"
 #include "platform/InstanceLock.h"
 
@@ -18,79 +17,14 @@
 
 namespace {
 
-constexpr int kStartMs = 10000;
-// A second start waits 500 ms for the lock; slack for a loaded machine.
-constexpr int kSecondStartLimitMs = 3000;
-
 const QByteArray kEnglishLines = "Device -------\tFirmware is loaded from resources\n"
                                  "Device -------\tFirmware version \"QRGX-13.39-a6\"\n"
                                  "Device -------\tDate of compilation \"04-04-2025 16:56:42\"\n"
                                  "Device -------\tBefore the first start of the program connect the device to "
                                  "your PC using a USB cable and install the driver.\n";
 
-class LoaderProgram : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(QDir(dir.path()).mkdir("run"));
-        QFile::setPermissions(RuntimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ASSERT_TRUE(QFile::copy(QStringLiteral(LOADER_PATH), Exe()));
-    }
-    QString Exe() const { return dir.filePath("qlfwloader"); }
-    QString RuntimeDir() const { return dir.filePath("run"); }
-    QString Ini() const { return dir.filePath("QLFWLoader.ini"); }
-
-    // No driver library on the path, no device events unless a test sets them.
-    void Start(QProcess& loader, const QStringList& arguments, bool platformOnCommandLine = false)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", RuntimeDir());
-        env.remove("LD_LIBRARY_PATH");
-        env.remove("QLFW_DEVICE_EVENTS");
-        if (platformOnCommandLine)
-            env.remove("QT_QPA_PLATFORM");
-        else
-            env.insert("QT_QPA_PLATFORM", "offscreen");
-        for (auto it = extraEnv.begin(); it != extraEnv.end(); ++it)
-            env.insert(it.key(), it.value());
-        loader.setProcessEnvironment(env);
-        loader.setWorkingDirectory(dir.path());
-        QStringList all = arguments;
-        if (platformOnCommandLine)
-            all << "-platform" << "offscreen";
-        loader.start(Exe(), all);
-        ASSERT_TRUE(loader.waitForStarted(kStartMs));
-    }
-    // Reads standard output until it holds text.
-    static bool WaitForOutput(QProcess& loader, QByteArray& out, const QByteArray& text)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!out.contains(text) && timer.elapsed() < kStartMs) {
-            loader.waitForReadyRead(100);
-            out += loader.readAllStandardOutput();
-        }
-        return out.contains(text);
-    }
-
-    // Another start while the lock is held: ends with 255 after the lock's wait, silent.
-    void ExpectRefusedStart()
-    {
-        QProcess loader;
-        QElapsedTimer timer;
-        timer.start();
-        Start(loader, {"console"});
-        ASSERT_TRUE(loader.waitForFinished(kStartMs));
-        EXPECT_LT(timer.elapsed(), kSecondStartLimitMs);
-        EXPECT_EQ(loader.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(loader.exitCode(), 255);
-        EXPECT_TRUE(loader.readAllStandardOutput().isEmpty());
-    }
-
-    QTemporaryDir dir;
-    QMap<QString, QString> extraEnv;
-};
+using namespace ql::test;
+using LoaderProgram = TLoaderProcessTest;
 
 TEST_F(LoaderProgram, AStartWhileTheLockIsHeldEndsWith255AndDoesNothing)
 {
