@@ -1,0 +1,96 @@
+#include "app/Discovery.h"
+
+#include "app/MainForm.h"
+#include "app/MessageCatalogue.h"
+#include "app/WriteSessions.h"
+#include "devices/ReadVersion.h"
+#include "links/DeviceChannel.h"
+#include "panels/FWLoaderDevGroup.h"
+
+#include <QCheckBox>
+#include <QMetaObject>
+#include <QPushButton>
+
+namespace ql {
+
+TDiscoveryController::TDiscoveryController(TMainForm& form, TDeviceChannel& channel, TWriteController& writes,
+                                           QObject* parent)
+    : QObject(parent), form_(form), channel_(channel), writes_(writes)
+{
+}
+
+TDiscoveryController::~TDiscoveryController() { Stop(); }
+
+void TDiscoveryController::StartDiscovery()
+{
+    if (pass_)
+        return;
+    pass_ = std::make_unique<TReadVersion>(
+        form_.DeviceList(), channel_, form_.HandOver(), form_, form_.LiveOptions(), form_.Options().serial,
+        [this](FirmwareList& blocks, TFirmwareVersion& version) { return form_.LoadFirmware(blocks, version); });
+    pass_->Start([this] { QMetaObject::invokeMethod(this, [this] { MergeDiscovery(); }, Qt::QueuedConnection); });
+}
+
+void TDiscoveryController::MergeDiscovery()
+{
+    if (!pass_)
+        return;
+    pass_->Join();
+    TReadVersion& pass = *pass_;
+    if (pass.ErrorCode != 0) {
+        form_.LogDeviceMessage(lkError, 0, Msg(msg::SearchError), pass.ElapsedMs, pass.ErrorCode,
+                               pass.LastResponseCode);
+        pass_.reset();
+        return;
+    }
+    TDeviceList& list = form_.DeviceList();
+    {
+        QMutexLocker locker(&list.Lock);
+        for (auto it = list.Entries.begin(); it != list.Entries.end();) {
+            TDevEntry& entry = **it;
+            // A device being written stays until its session has ended.
+            if (entry.Gone.load() && entry.Writer.load() == nullptr) {
+                form_.LogDeviceMessage(lkInfo, entry.SerialNumber, Msg(msg::DeviceDisconnected));
+                it = list.Entries.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (auto& found : pass.FoundList) {
+            TDevEntry& entry = *found;
+            form_.LogDeviceMessage(lkInfo, entry.SerialNumber, Msg(msg::DeviceConnected));
+            list.Entries.push_back(std::move(found));
+            form_.CreateDevicePanel(entry);
+            TFWLoaderDevGroup* panel = PanelOf(entry);
+            panel->UpdateButton->setEnabled(entry.InBootloader);
+            form_.LogDeviceMessage(lkInfo, entry.SerialNumber, Msg(msg::FirmwareVersionIs),
+                                   VersionText(entry.FirmwareVersion));
+            if (entry.InBootloader)
+                form_.LogMessage(lkInfo, Msg(msg::BootloaderVersionIs), VersionText(entry.BootloaderVersion));
+            form_.LogDeviceMessage(lkInfo, entry.SerialNumber, Msg(msg::ProcessorIdIs), entry.ProcessorId);
+            form_.LogDeviceMessage(lkInfo, entry.SerialNumber,
+                                   Msg(entry.InBootloader ? msg::ModeBootloader : msg::ModeFirmware));
+            if (!entry.InBootloader && entry.LoaderStarted)
+                SetPanelStatus(entry, Msg(msg::ReconnectHint), lkSuccess);
+            if (entry.InBootloader && form_.cbAutoWrite->isChecked())
+                panel->UpdateButton->click();
+        }
+        pass.FoundList.clear();
+    }
+    form_.AdjustDevPanelHeight(int(list.Entries.size()));
+    // The one COM port is closed after each pass, unless a write session still uses it.
+    if (writes_.RunningCount() == 0)
+        channel_.ComClose();
+    pass_.reset();
+}
+
+void TDiscoveryController::Stop()
+{
+    if (!pass_)
+        return;
+    pass_->RequestStop();
+    pass_->Join();
+    pass_.reset();
+}
+
+}  // namespace ql

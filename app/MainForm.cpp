@@ -1,0 +1,484 @@
+#include "app/MainForm.h"
+
+#include "app/Anchors.h"
+#include "app/ExeDir.h"
+#include "app/FixedTexts.h"
+#include "app/LogFile.h"
+#include "app/LogPane.h"
+#include "app/MessageCatalogue.h"
+#include "firmware/FirmwareSources.h"
+#include "panels/FWLoaderDevGroup.h"
+#include "platform/DeviceChange.h"
+#include "platform/DeviceEventSocket.h"
+#include "platform/UdevMonitor.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSerialPortInfo>
+#include <QSplitter>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace ql {
+namespace {
+
+const QString kWindowFontFamily = QStringLiteral("Tahoma");
+constexpr int kWindowPointSize = 8;
+constexpr int kCheckBoxPointSize = 10;
+constexpr int kTitlePointSize = 12;
+constexpr int kValuePointSize = 10;
+
+struct TPlace {
+    int Left, Top, Width, Height;
+};
+
+QLabel* MakeLabel(QWidget* parent, TPlace place, int pointSize, bool bold, Qt::Alignment alignment)
+{
+    auto* label = new QLabel(parent);
+    QFont font = label->font();
+    font.setPointSize(pointSize);
+    font.setBold(bold);
+    label->setFont(font);
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setGeometry(place.Left, place.Top, place.Width, place.Height);
+    return label;
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, TPlace place, bool largeFont)
+{
+    auto* box = new QCheckBox(parent);
+    if (largeFont) {
+        QFont font = box->font();
+        font.setPointSize(kCheckBoxPointSize);
+        box->setFont(font);
+    }
+    box->setGeometry(place.Left, place.Top, place.Width, place.Height);
+    return box;
+}
+
+QPushButton* MakeButton(QWidget* parent, TPlace place)
+{
+    auto* button = new QPushButton(parent);
+    button->setGeometry(place.Left, place.Top, place.Width, place.Height);
+    return button;
+}
+
+void WriteConsoleLine(const QString& line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+TMainForm::TMainForm(const LoaderOptions& options, QWidget* parent)
+    : QWidget(parent), m_options(options), m_binders(SystemDriverBinders())
+{
+    BuildControls();
+    WireLiveOptions();
+    edFWFile->setEditText(m_options.fwFile);
+    StartDeviceEvents();
+    // Armed from the start: the first pass begins about 100 ms into the message loop.
+    DevTimer->start();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+void TMainForm::BuildControls()
+{
+    setFont(QFont(kWindowFontFamily, kWindowPointSize));
+    setMinimumWidth(kMinimumWidth);
+    resize(kDesignClientWidth, kDesignClientHeight);
+    move(0, 0);
+
+    gbFile = new QGroupBox(this);
+    gbFile->setFixedHeight(kConfigBoxHeight);
+    gbFile->resize(kDesignClientWidth, kConfigBoxHeight);
+    updateDevices = MakeButton(gbFile, {12, 19, 219, 25});
+    updateDevices->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    edFWFile = new QComboBox(gbFile);
+    edFWFile->setEditable(true);
+    edFWFile->setCompleter(nullptr);
+    edFWFile->setInsertPolicy(QComboBox::NoInsert);
+    edFWFile->setGeometry(237, 21, 432, 21);
+    btnFwOpen = MakeButton(gbFile, {675, 19, 25, 25});
+    btnFwLoad = MakeButton(gbFile, {706, 19, 63, 25});
+    lblFileDate = MakeLabel(gbFile, {12, 47, 118, 20}, kTitlePointSize, false, Qt::AlignLeft);
+    lblFirmwDate = MakeLabel(gbFile, {130, 50, 200, 17}, kValuePointSize, true, Qt::AlignLeft);
+    // The two right-aligned labels keep their right edges: the title ends before the value,
+    // the value at the right end of the Read button.
+    lblFileVersion = MakeLabel(gbFile, {386, 47, 300, 20}, kTitlePointSize, false, Qt::AlignRight);
+    lblFileVer = MakeLabel(gbFile, {469, 50, 300, 17}, kValuePointSize, true, Qt::AlignRight);
+    cbAutoWrite = MakeCheckBox(gbFile, {12, 71, 209, 21}, true);
+    cbStartApp = MakeCheckBox(gbFile, {271, 71, 195, 21}, true);
+    cbStartLoader = MakeCheckBox(gbFile, {472, 71, 247, 21}, true);
+    cbDisableFTDI = MakeCheckBox(gbFile, {12, 94, 216, 21}, true);
+    cbWritelogToFile = MakeCheckBox(gbFile, {271, 94, 164, 21}, true);
+    isNeedComPort = MakeCheckBox(gbFile, {472, 94, 137, 21}, false);
+    COMportsComboBox = new QComboBox(gbFile);
+    COMportsComboBox->setEditable(true);
+    COMportsComboBox->setInsertPolicy(QComboBox::NoInsert);
+    COMportsComboBox->setGeometry(614, 92, 105, 21);
+    cbAutoClose = MakeCheckBox(gbFile, {12, 117, 253, 21}, true);
+    cbExternFirmware = MakeCheckBox(gbFile, {271, 117, 195, 21}, true);
+
+    auto* anchors = new TAnchorKeeper(gbFile, kDesignClientWidth);
+    anchors->Add(edFWFile, akLeftRight);
+    anchors->Add(btnFwOpen, akRight);
+    anchors->Add(btnFwLoad, akRight);
+    anchors->Add(lblFileVersion, akRight);
+    anchors->Add(lblFileVer, akRight);
+
+    Panel1 = new QWidget(this);
+    Splitter1 = new QSplitter(Qt::Vertical, Panel1);
+    Splitter1->setHandleWidth(kSplitterWidth);
+    Splitter1->setOpaqueResize(true);
+    Splitter1->setChildrenCollapsible(false);
+    ScrollBox1 = new QScrollArea(Splitter1);
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setWidgetResizable(true);
+    DevPanel = new QWidget;
+    DevPanel->setMinimumHeight(kDevPanelMinHeight);
+    auto* panels = new QVBoxLayout(DevPanel);
+    panels->setContentsMargins(kPanelMargin, kPanelMargin, kPanelMargin, kPanelMargin);
+    panels->setSpacing(2 * kPanelMargin);
+    panels->addStretch(1);
+    ScrollBox1->setWidget(DevPanel);
+    reLog = new TLogPane(Splitter1);
+    Splitter1->addWidget(ScrollBox1);
+    Splitter1->addWidget(reLog);
+    // The log is aligned to the bottom: a taller window gives the panels the room.
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    Splitter1->setSizes({kDesignClientHeight - kConfigBoxHeight - kDesignLogHeight - kSplitterWidth,
+                         kDesignLogHeight});
+    auto* panelLayout = new QVBoxLayout(Panel1);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->addWidget(Splitter1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(gbFile);
+    layout->addWidget(Panel1, 1);
+
+    DevTimer = new QTimer(this);
+    DevTimer->setSingleShot(true);
+    DevTimer->setInterval(kDevTimerMs);
+
+    connect(DevTimer, &QTimer::timeout, this, &TMainForm::DevTimerTimer);
+    connect(updateDevices, &QPushButton::clicked, this, &TMainForm::updateDevicesClick);
+    connect(btnFwOpen, &QPushButton::clicked, this, &TMainForm::btnFwOpenClick);
+    connect(btnFwLoad, &QPushButton::clicked, this, &TMainForm::btnFwLoadClick);
+    connect(cbExternFirmware, &QCheckBox::clicked, this, &TMainForm::cbExternFirmwareClick);
+    connect(isNeedComPort, &QCheckBox::toggled, this, &TMainForm::isNeedComPortClick);
+    // A port the user picks from the list, or a name typed and confirmed; a refill of
+    // the list is no choice of the user's.
+    connect(COMportsComboBox, &QComboBox::activated, this, &TMainForm::COMportsComboBoxChange);
+    connect(COMportsComboBox->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (COMportsComboBox->lineEdit()->isModified()) {
+            COMportsComboBox->lineEdit()->setModified(false);
+            COMportsComboBoxChange();
+        }
+    });
+}
+
+void TMainForm::WireLiveOptions()
+{
+    const auto follow = [this](QCheckBox* box, std::atomic<bool>& option) {
+        connect(box, &QCheckBox::toggled, this, [&option](bool on) { option.store(on); });
+    };
+    follow(cbStartLoader, m_live.StartLoader);
+    follow(cbStartApp, m_live.StartApp);
+    follow(isNeedComPort, m_live.UseComPort);
+    follow(cbDisableFTDI, m_live.DisableFtdi);
+    follow(cbAutoWrite, m_live.AutoWrite);
+    connect(COMportsComboBox, &QComboBox::currentTextChanged, this,
+            [this](const QString& name) { m_live.SetComPortName(name); });
+}
+
+void TMainForm::StartDeviceEvents()
+{
+    m_udev = new TUdevMonitor(this);
+    m_udev->Start();
+    m_eventSocket = new TDeviceEventSocket(this);
+    m_eventSocket->BindFromEnvironment();
+    connect(m_udev, &TUdevMonitor::DeviceChange, this, &TMainForm::OnDeviceChange);
+    connect(m_eventSocket, &TDeviceEventSocket::DeviceChange, this, &TMainForm::OnDeviceChange);
+}
+
+void TMainForm::SetCaptions()
+{
+    setWindowTitle(WindowCaption(CurrentLanguage()));
+    gbFile->setTitle(Msg(66));
+    updateDevices->setText(Msg(82));
+    btnFwOpen->setText(kOpenButtonText);
+    btnFwOpen->setToolTip(kOpenButtonHint);
+    btnFwLoad->setText(Msg(68));
+    lblFileDate->setText(Msg(69));
+    lblFileVersion->setText(Msg(70));
+    if (lblFirmwDate->text().isEmpty())
+        lblFirmwDate->setText(kNotLoadedYet);
+    if (lblFileVer->text().isEmpty())
+        lblFileVer->setText(kNotLoadedYet);
+    cbAutoWrite->setText(Msg(71));
+    cbStartApp->setText(Msg(72));
+    cbStartLoader->setText(Msg(81));
+    cbDisableFTDI->setText(Msg(77));
+    cbWritelogToFile->setText(Msg(73));
+    isNeedComPort->setText(Msg(79));
+    cbAutoClose->setText(Msg(83));
+    cbExternFirmware->setText(Msg(84));
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    FormShow();
+}
+
+void TMainForm::FormShow()
+{
+    if (m_exeDir.isEmpty())
+        m_exeDir = ResolveExeDir();
+    m_started = true;
+    LoadSettings();
+    SetCaptions();
+    isNeedComPortClick();
+    FillComPortList();
+    btnFwLoadClick();
+    edFWFile->view()->setMinimumWidth(kFileListDropWidth);
+    if (!CheckDriverLibraries(m_binders, *this)) {
+        // Also in the log, so an unattended run (console, log file) says why it ended.
+        LogCatalogue(*this, lkError, msg::NoDriverAtAll);
+        ShowErrorBox(Msg(msg::NoDriverAtAll));
+        // After the show has finished; the program then ends with -1.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    if (!m_options.externFirmware)
+        edFWFile->setEditText(QString());
+    ApplyFileControlsVisibility();
+}
+
+void TMainForm::ShowErrorBox(const QString& text)
+{
+    if (m_errorBox) {
+        m_errorBox(kMessageBoxCaption, text);
+        return;
+    }
+    QMessageBox::critical(this, kMessageBoxCaption, text);
+}
+
+void TMainForm::ApplyFileControlsVisibility()
+{
+    const bool visible = m_options.externFirmware && !m_options.fileOnCommandLine;
+    edFWFile->setVisible(visible);
+    btnFwLoad->setVisible(visible);
+    btnFwOpen->setVisible(visible);
+}
+
+void TMainForm::cbExternFirmwareClick()
+{
+    m_options.externFirmware = cbExternFirmware->isChecked();
+    ApplyFileControlsVisibility();
+}
+
+void TMainForm::isNeedComPortClick() { COMportsComboBox->setEnabled(isNeedComPort->isChecked()); }
+
+void TMainForm::COMportsComboBoxChange() { btnFwLoadClick(); }
+
+void TMainForm::FillComPortList()
+{
+    COMportsComboBox->clear();
+    QStringList names;
+    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
+        names << port.portName();
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    // The port named on the command line stays first, in the letter case it was typed.
+    if (!m_options.comportName.isEmpty()) {
+        names.removeAll(m_options.comportName);
+        names.prepend(m_options.comportName);
+    }
+    COMportsComboBox->addItems(names);
+    COMportsComboBox->setCurrentIndex(names.isEmpty() ? -1 : 0);
+}
+
+void TMainForm::OnDeviceChange(int eventCode)
+{
+    FillComPortList();
+    if (isNeedComPort->isChecked())
+        return;
+    if (eventCode == kDevNodesChanged)
+        RestartDevTimer();
+}
+
+void TMainForm::RestartDevTimer()
+{
+    DevTimer->stop();
+    DevTimer->start();
+}
+
+void TMainForm::DevTimerTimer()
+{
+    DevTimer->stop();
+    if (m_hooks.StartDiscovery)
+        m_hooks.StartDiscovery();
+}
+
+void TMainForm::updateDevicesClick()
+{
+    {
+        QMutexLocker locker(&m_devices.Lock);
+        // An entry whose write session still runs is kept: the session uses it, and its
+        // end removes it when the device has gone.
+        std::erase_if(m_devices.Entries, [](const std::unique_ptr<TDevEntry>& entry) {
+            return entry->Writer.load() == nullptr;
+        });
+        AdjustDevPanelHeight(int(m_devices.Entries.size()));
+    }
+    RestartDevTimer();
+}
+
+void TMainForm::btnFwOpenClick()
+{
+    const QString proposed = edFWFile->currentText();
+    const QString chosen = m_chooseFile
+        ? m_chooseFile(proposed)
+        : QFileDialog::getOpenFileName(this, QString(), proposed, kFirmwareFileFilter);
+    if (chosen.isEmpty())
+        return;
+    edFWFile->setEditText(chosen);
+    btnFwLoadClick();
+}
+
+void TMainForm::btnFwLoadClick()
+{
+    if (isNeedComPort->isChecked())
+        RestartDevTimer();
+    FirmwareList list;
+    bool loaded = false;
+    try {
+        loaded = LoadFirmware(list, m_currentVersion);
+    } catch (const TFirmwareBlockTooBig& tooBig) {
+        ShowErrorBox(tooBig.Text());
+    }
+    if (loaded && !m_firmwareFromResource) {
+        const QString file = edFWFile->currentText();
+        if (edFWFile->findText(file, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
+            edFWFile->insertItem(0, file);
+            edFWFile->setEditText(file);
+        }
+    }
+}
+
+bool TMainForm::LoadFirmware(FirmwareList& list, TFirmwareVersion& version)
+{
+    list.clear();
+    bool loaded = false;
+    if (m_options.externFirmware) {
+        m_firmwareFromResource = false;
+        loaded = LoadFirmwareFromFile(edFWFile->currentText(), list, version, *this);
+    } else {
+        loaded = LoadFirmwareFromResource(list, version, *this);
+        m_firmwareFromResource = loaded;
+    }
+    if (!loaded) {
+        list.clear();
+        LogMessage(lkError, Msg(msg::FirmwareLoadError));
+        return false;
+    }
+    lblFileVer->setText(VersionText(version));
+    lblFirmwDate->setText(DateText(version));
+    if (m_firmwareFromResource)
+        LogDeviceText(lkInfo, 0, Msg(msg::FirmwareLoadedFromResource));
+    else
+        LogDeviceText(lkInfo, 0, Msg(msg::FirmwareLoadedFromFile) + edFWFile->currentText() + u'"');
+    LogMessage(lkInfo, Msg(msg::ImageVersionIs), VersionText(version));
+    LogMessage(lkInfo, Msg(msg::ImageDateIs), DateText(version));
+    return true;
+}
+
+void TMainForm::CreateDevicePanel(TDevEntry& entry)
+{
+    const int top = int(m_devices.Entries.size()) * kPanelTopStep;
+    const QString bootloader = entry.InBootloader ? VersionText(entry.BootloaderVersion) : QString();
+    auto panel = std::make_unique<TFWLoaderDevGroup>(DevPanel, top, QString::number(entry.SerialNumber),
+                                                     VersionText(entry.FirmwareVersion), bootloader);
+    connect(panel->UpdateButton, &QPushButton::clicked, this, [this, device = &entry] {
+        if (m_hooks.UpdateButtonClick)
+            m_hooks.UpdateButtonClick(*device);
+    });
+    entry.Panel = std::move(panel);
+}
+
+void TMainForm::AdjustDevPanelHeight(int entryCount)
+{
+    DevPanel->setMinimumHeight(entryCount > 0 ? entryCount * kPanelPitch : kDevPanelMinHeight);
+}
+
+bool TMainForm::AutoCloseApplies() const { return m_options.autoClose || cbAutoClose->isChecked(); }
+
+void TMainForm::CloseAfterSuccessfulWrite()
+{
+    m_exitCode = 1;
+    close();
+}
+
+void TMainForm::LogText(TLogKind kind, const QString& line)
+{
+    reLog->AppendLine(kind, line);
+    if (cbWritelogToFile->isChecked() && !m_exeDir.isEmpty())
+        AppendLogFile(m_exeDir, line);
+    if (m_options.console)
+        WriteConsoleLine(line);
+}
+
+void TMainForm::LogDeviceText(TLogKind kind, int device, const QString& text)
+{
+    LogText(kind, DevicePrefix(device) + text);
+}
+
+int TMainForm::LogHeight() const { return reLog->height(); }
+
+void TMainForm::SetLogHeight(int height)
+{
+    const int total = Splitter1->height() - Splitter1->handleWidth();
+    Splitter1->setSizes({std::max(0, total - height), height});
+}
+
+void TMainForm::FormDestroy()
+{
+    // First, so that no thread waits on the UI thread any more and none reaches the log,
+    // a panel or the device list through it from here on.
+    m_handOver.Shutdown();
+    SaveSettings();
+    if (m_hooks.StopThreads)
+        m_hooks.StopThreads();
+    QMutexLocker locker(&m_devices.Lock);
+    for (const auto& entry : m_devices.Entries) {
+        if (m_hooks.CloseLink)
+            m_hooks.CloseLink(*entry);
+    }
+    m_devices.Entries.clear();
+}
+
+}  // namespace ql

@@ -1,0 +1,203 @@
+#pragma once
+// TMainForm, the loader's only window: the configuration box with the device-list button,
+// the firmware-file controls and the option check boxes; the device panels in a scrolling
+// area; the log pane along the bottom. It reacts to device-change notifications by
+// scheduling discovery (the one-shot DevTimer), keeps the COM-port list current, and on
+// destruction saves the settings and frees every device.
+//
+// Discovery passes and write sessions are run by controllers outside this class. They
+// reach the window through the public operations below, on the UI thread (background
+// threads through HandOver()), and the window calls them back through TMainFormHooks.
+
+#include "app/DriverCheck.h"
+#include "app/LoaderOptions.h"
+#include "app/MessageFormat.h"
+#include "devices/DeviceList.h"
+#include "firmware/FirmwareBlock.h"
+#include "firmware/FirmwareVersion.h"
+#include "platform/LiveOptions.h"
+#include "platform/LogSink.h"
+#include "platform/UiHandOver.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QScrollArea;
+class QSplitter;
+class QTimer;
+
+namespace ql {
+
+class TDeviceEventSocket;
+class TLogPane;
+class TUdevMonitor;
+
+// What the discovery and write-session controllers do for the window. Every hook runs
+// on the UI thread; an unset hook does nothing.
+struct TMainFormHooks {
+    // DevTimer fired: start a discovery pass unless one runs (none is queued).
+    std::function<void()> StartDiscovery;
+    // A device panel's update button was pressed (or pressed by automatic writing).
+    std::function<void(TDevEntry&)> UpdateButtonClick;
+    // The window is being destroyed: ask every discovery and write thread to stop and
+    // wait until each has ended. The hand-over is shut down already, so a thread blocked
+    // in a hand-over is free to see the request. Nothing of the window is freed yet.
+    std::function<void()> StopThreads;
+    // Closes the device's link (FTDI or maker USB handle, or the COM port).
+    std::function<void(TDevEntry&)> CloseLink;
+};
+
+// Design figures of the window, in pixels.
+inline constexpr int kDesignClientWidth = 784;
+inline constexpr int kDesignClientHeight = 501;
+inline constexpr int kMinimumWidth = 680;
+inline constexpr int kConfigBoxHeight = 150;
+inline constexpr int kDesignLogHeight = 209;
+inline constexpr int kDevPanelMinHeight = 90;
+inline constexpr int kSplitterWidth = 3;
+inline constexpr int kFileListDropWidth = 500;
+inline constexpr int kDevTimerMs = 100;  // debounce of device-change notifications
+
+class TMainForm : public QWidget, public TLogSink {
+    Q_OBJECT
+public:
+    explicit TMainForm(const LoaderOptions& options, QWidget* parent = nullptr);
+    ~TMainForm() override;  // FormDestroy
+
+    // --- for the controllers -----------------------------------------------------
+    void SetHooks(TMainFormHooks hooks) { m_hooks = std::move(hooks); }
+    // Background threads reach the UI thread only through this.
+    THandOver& HandOver() { return m_handOver; }
+    // The check boxes and the COM-port name, for threads to read at the moment of use.
+    const TLiveOptions& LiveOptions() const { return m_live; }
+    const LoaderOptions& Options() const { return m_options; }
+    TDeviceList& DeviceList() { return m_devices; }
+
+    // The image from the chosen source (the file in edFWFile, or the embedded one) into
+    // list and version; shows its version and date and logs where it came from. UI thread.
+    bool LoadFirmware(FirmwareList& list, TFirmwareVersion& version);
+    bool FirmwareFromResource() const { return m_firmwareFromResource; }
+    const TFirmwareVersion& CurrentVersion() const { return m_currentVersion; }
+
+    // Gives an entry just appended to DeviceList its panel (top: entries × 80), with the
+    // update button wired to the UpdateButtonClick hook.
+    void CreateDevicePanel(TDevEntry& entry);
+    // DevPanel's minimum height for this many entries: 96 each, 90 when none.
+    void AdjustDevPanelHeight(int entryCount);
+
+    // After a successful write: whether the program is to close (option or check box),
+    // and the close itself with exit code 1.
+    bool AutoCloseApplies() const;
+    void CloseAfterSuccessfulWrite();
+    int ExitCode() const { return m_exitCode; }
+
+    // Restarts the 100 ms one-shot discovery timer.
+    void RestartDevTimer();
+
+    // --- log ---------------------------------------------------------------------
+    void LogText(TLogKind kind, const QString& line);
+    void LogDeviceText(TLogKind kind, int device, const QString& text) override;
+    template <typename... Args>
+    void LogMessage(TLogKind kind, const QString& format, const Args&... args)
+    {
+        LogDeviceText(kind, 0, FormatText(format, args...));
+    }
+    template <typename... Args>
+    void LogDeviceMessage(TLogKind kind, int device, const QString& format, const Args&... args)
+    {
+        LogDeviceText(kind, device, FormatText(format, args...));
+    }
+
+    // --- start-up seams (tests, portable callers) ---------------------------------
+    // exeDir to use instead of the executable's directory; before the first show.
+    void SetExeDir(const QString& dir) { m_exeDir = dir; }
+    QString ExeDir() const { return m_exeDir; }
+    void SetDriverBinders(TDriverBinders binders) { m_binders = std::move(binders); }
+    // Shows an error box (caption, text) and returns when it is dismissed.
+    void SetErrorBox(std::function<void(const QString&, const QString&)> box) { m_errorBox = std::move(box); }
+    // Asks for a firmware file, proposing a name; empty when cancelled.
+    void SetFileChooser(std::function<QString(const QString&)> chooser) { m_chooseFile = std::move(chooser); }
+
+    // --- handlers ------------------------------------------------------------------
+    void FormShow();
+    void btnFwLoadClick();
+    void btnFwOpenClick();
+    void updateDevicesClick();
+    void cbExternFirmwareClick();
+    void isNeedComPortClick();
+    void COMportsComboBoxChange();
+    void DevTimerTimer();
+    void OnDeviceChange(int eventCode);
+    void FillComPortList();
+    void LoadSettings();
+    void SaveSettings();
+
+    // --- controls, named as in the window description ------------------------------
+    QGroupBox* gbFile = nullptr;
+    QPushButton* updateDevices = nullptr;
+    QComboBox* edFWFile = nullptr;
+    QPushButton* btnFwOpen = nullptr;
+    QPushButton* btnFwLoad = nullptr;
+    QLabel* lblFileDate = nullptr;
+    QLabel* lblFirmwDate = nullptr;
+    QLabel* lblFileVersion = nullptr;
+    QLabel* lblFileVer = nullptr;
+    QCheckBox* cbAutoWrite = nullptr;
+    QCheckBox* cbStartApp = nullptr;
+    QCheckBox* cbStartLoader = nullptr;
+    QCheckBox* cbDisableFTDI = nullptr;
+    QCheckBox* cbWritelogToFile = nullptr;
+    QCheckBox* isNeedComPort = nullptr;
+    QComboBox* COMportsComboBox = nullptr;
+    QCheckBox* cbAutoClose = nullptr;
+    QCheckBox* cbExternFirmware = nullptr;
+    QWidget* Panel1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    QWidget* DevPanel = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    TLogPane* reLog = nullptr;
+    QTimer* DevTimer = nullptr;
+
+    int LogHeight() const;
+    void SetLogHeight(int height);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    void WireLiveOptions();
+    void SetCaptions();
+    void ApplyFileControlsVisibility();
+    void StartDeviceEvents();
+    void ShowErrorBox(const QString& text);
+    void FormDestroy();
+
+    LoaderOptions m_options;
+    TLiveOptions m_live;
+    TDeviceList m_devices;
+    TUiHandOver m_handOver;
+    TMainFormHooks m_hooks;
+    TDriverBinders m_binders;
+    std::function<void(const QString&, const QString&)> m_errorBox;
+    std::function<QString(const QString&)> m_chooseFile;
+    TUdevMonitor* m_udev = nullptr;
+    TDeviceEventSocket* m_eventSocket = nullptr;
+
+    int m_exitCode = -1;
+    QString m_exeDir;
+    bool m_savedAutoWrite = false;
+    bool m_savedNeedComPort = false;
+    bool m_shown = false;
+    bool m_started = false;  // the start-up sequence has run: the settings may be saved
+    bool m_firmwareFromResource = false;
+    TFirmwareVersion m_currentVersion;
+};
+
+}  // namespace ql

@@ -1,0 +1,74 @@
+// The built loader as a process, without driver libraries.
+
+#include "LoaderProcess.h"
+#include "app/LogFile.h"
+#include "platform/InstanceLock.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+const QByteArray kEnglishLines = "Device -------\tFirmware is loaded from resources\n"
+                                 "Device -------\tFirmware version \"QRGX-13.39-a6\"\n"
+                                 "Device -------\tDate of compilation \"04-04-2025 16:56:42\"\n"
+                                 "Device -------\tBefore the first start of the program connect the device to "
+                                 "your PC using a USB cable and install the driver.\n";
+
+using namespace ql::test;
+using LoaderProgram = TLoaderProcessTest;
+
+TEST_F(LoaderProgram, AStartWhileTheLockIsHeldEndsWith255AndDoesNothing)
+{
+    QProcess holder;
+    holder.start(QStringLiteral(LOCK_HOLDER_PATH), {QDir(RuntimeDir()).filePath(ql::kInstanceLockName)});
+    ASSERT_TRUE(holder.waitForReadyRead(kStartMs));
+    ASSERT_EQ(holder.readAllStandardOutput().trimmed(), "held");
+
+    ExpectRefusedStart();
+    EXPECT_FALSE(QFileInfo::exists(Ini()));
+    holder.kill();
+    holder.waitForFinished();
+}
+
+TEST_F(LoaderProgram, ConsoleLinesLogFileSecondInstanceAndAStopLikeAClose)
+{
+    ASSERT_TRUE(ql::test::WriteFileBytes(Ini(), "[COMMON]\nLanguage=English\n"
+                                                "MainForm=0,0,800,520,0,209,1,0,0,0,0,0\n"));
+    const QString events = dir.filePath("events");
+    extraEnv.insert("QLFW_DEVICE_EVENTS", events);
+    QProcess loader;
+    Start(loader, {"CONSOLE"}, true);
+    QByteArray out;
+    // Neither driver library exists here: the loader says so and waits at its box.
+    ASSERT_TRUE(WaitForOutput(loader, out, "install the driver.\n")) << out.constData();
+    EXPECT_EQ(out, kEnglishLines);
+    EXPECT_TRUE(QFileInfo(events).exists());
+
+    // The real lock of the running loader keeps a second one out.
+    ExpectRefusedStart();
+
+    ::kill(pid_t(loader.processId()), SIGTERM);
+    ASSERT_TRUE(loader.waitForFinished(kStartMs));
+    EXPECT_EQ(loader.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(loader.exitCode(), 255);
+    EXPECT_FALSE(QFileInfo(events).exists());
+    // The settings were saved on the way out, the check boxes as they stood.
+    EXPECT_TRUE(ql::test::ReadFileBytes(Ini()).contains(",209,1,0,0,0,0,0\n")) << ql::test::ReadFileBytes(Ini()).constData();
+    // The daily file holds the same lines, each stamped, in UTF-16LE with its mark.
+    const QByteArray log = ql::test::ReadFileBytes(ql::LogFilePath(dir.path() + "/", QDate::currentDate()));
+    ASSERT_TRUE(log.startsWith("\xFF\xFE"));
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(log.constData() + 2), (log.size() - 2) / 2);
+    EXPECT_EQ(text.count("]\tDevice -------\t"), 4) << text.toStdString();
+    EXPECT_TRUE(text.contains("]\tDevice -------\tFirmware is loaded from resources\r\n"));
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+// The window with its real discovery and write sessions against the in-process
+// simulator, through the stand-in driver libraries.
+
+#include "WindowFixture.h"
+#include "app/DeviceControllers.h"
+#include "app/Discovery.h"
+#include "app/WriteSessions.h"
+#include "links/DriverLibraries.h"
+#include "panels/FWLoaderDevGroup.h"
+#include "sim/Simulator.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+using namespace ql;
+using namespace ql::test;
+
+namespace {
+
+constexpr int kPassMs = 20000;
+constexpr int kWriteMs = 60000;
+
+class WindowDevices : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        QString error;
+        ASSERT_TRUE(sim.Start(&error)) << error.toStdString();
+        qputenv("QLSIM_SOCKET", sim.SocketPath().toLocal8Bit());
+        binders = SystemDriverBinders();
+        WriteIni("[COMMON]\nLanguage=English\n");
+    }
+    TMainForm& ShowWithControllers(const LoaderOptions& options = {})
+    {
+        controllers = &InstallDeviceControllers(Make(options));
+        return Show();
+    }
+    bool PassDone() { return PumpUntil([&] { return !controllers->Discovery().PassRunning(); }, kPassMs); }
+    TDevEntry* Entry(int serial) { return FindDevice(form->DeviceList().Entries, serial); }
+    bool Logged(const QString& line) const { return LogLines().contains(line); }
+
+    sim::TSimulator sim;
+    TDeviceControllers* controllers = nullptr;
+};
+
+TEST_F(WindowDevices, AMergeShowsNewDevicesWithPanelsAndLines)
+{
+    sim::TSimTracker boot;
+    boot.Serial = 1000001;
+    sim::TSimTracker app;
+    app.Serial = 1000002;
+    app.Link = sim::TSimLink::MakerUsb;
+    app.Mode = sim::TSimMode::Application;
+    app.RebootDelayMs = 60000;  // stays away for this test
+    ASSERT_TRUE(sim.AddTracker(boot));
+    ASSERT_TRUE(sim.AddTracker(app));
+    TMainForm& w = ShowWithControllers();
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Discovery().PassRunning(); }));
+    ASSERT_TRUE(PassDone());
+
+    ASSERT_EQ(w.DeviceList().Entries.size(), 2u);
+    TFWLoaderDevGroup* first = PanelOf(*Entry(1000001));
+    TFWLoaderDevGroup* second = PanelOf(*Entry(1000002));
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(first->UpdateButton->isEnabled());
+    EXPECT_FALSE(second->UpdateButton->isEnabled());
+    EXPECT_EQ(first->Box->property("qlPanelTop").toInt(), 80);
+    EXPECT_EQ(second->Box->property("qlPanelTop").toInt(), 160);
+    EXPECT_EQ(w.DevPanel->minimumHeight(), 192);
+    EXPECT_EQ(first->BootloaderValue->text(), "STL4-1.05TR");
+    EXPECT_EQ(second->BootloaderValue->text(), QString());
+    // Asked to restart into its bootloader: the green hint.
+    EXPECT_EQ(second->StatusLine->text(), Msg(msg::ReconnectHint));
+    EXPECT_EQ(second->StatusLine->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+
+    EXPECT_TRUE(Logged("Device 1000001\tDevice connected"));
+    EXPECT_TRUE(Logged("Device 1000001\tFirmware version QRGX-13.38"));
+    EXPECT_TRUE(Logged("Device -------\tBootloader version STL4-1.05TR"));  // without its number
+    EXPECT_TRUE(Logged("Device 1000001\tProcessor ID 0x00400419"));
+    EXPECT_TRUE(Logged("Device 1000001\tOperation mode - Bootloader"));
+    EXPECT_TRUE(Logged("Device 1000002\tOperation mode - Firmware"));
+
+    // The restarted tracker is gone from the bus: the next pass removes it.
+    w.RestartDevTimer();
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Discovery().PassRunning(); }));
+    ASSERT_TRUE(PassDone());
+    EXPECT_TRUE(Logged("Device 1000002\tDevice disconnected"));
+    EXPECT_EQ(Entry(1000002), nullptr);
+    EXPECT_EQ(w.DevPanel->minimumHeight(), 96);
+}
+
+TEST_F(WindowDevices, TheButtonWritesTheDeviceAndTheEndReportTurnsGreen)
+{
+    sim::TSimTracker boot;
+    boot.Serial = 1000001;
+    boot.Link = sim::TSimLink::MakerUsb;  // the quicker link; FTDI is written end to end
+    ASSERT_TRUE(sim.AddTracker(boot));
+    TMainForm& w = ShowWithControllers();
+    ASSERT_TRUE(PumpUntil([&] { return Entry(1000001) != nullptr; }, kPassMs));
+    TFWLoaderDevGroup* panel = PanelOf(*Entry(1000001));
+    panel->UpdateButton->click();
+    EXPECT_FALSE(panel->UpdateButton->isEnabled());
+    EXPECT_EQ(panel->StatusLine->text(), Msg(16));
+    EXPECT_TRUE(Logged("Device 1000001\tStarting firmware updating"));
+    // A second press while it runs does nothing; StartWrite itself says it is loading.
+    controllers->Writes().StartWrite(*Entry(1000001));
+    EXPECT_TRUE(Logged("Device 1000001\tFirmware is loading"));
+
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 0; }, kWriteMs));
+    EXPECT_EQ(panel->StatusLine->text(), Msg(24));
+    EXPECT_EQ(panel->StatusLine->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    EXPECT_TRUE(panel->UpdateButton->isEnabled());
+    EXPECT_EQ(panel->Progress->value(), 100);
+    EXPECT_TRUE(w.isVisible());  // no automatic close
+    EXPECT_EQ(w.ExitCode(), -1);
+}
+
+TEST_F(WindowDevices, ALockedDeviceLeavesTheProgramOpenWithMessagesEighteenAndTwentyOne)
+{
+    sim::TSimTracker boot;
+    boot.Serial = 1000001;
+    boot.Faults.EraseStatus = 0x8A;
+    ASSERT_TRUE(sim.AddTracker(boot));
+    LoaderOptions options;
+    options.autoWrite = options.autoClose = true;
+    TMainForm& w = ShowWithControllers(options);
+    ASSERT_TRUE(PumpUntil([&] { return Logged("Device 1000001\tStarting firmware updating"); }, kPassMs));
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 0; }, kWriteMs));
+    TFWLoaderDevGroup* panel = PanelOf(*Entry(1000001));
+    EXPECT_EQ(panel->StatusLine->text(), Msg(18));
+    EXPECT_EQ(panel->StatusLine->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_TRUE(Logged("Device 1000001\t" + Msg(21)));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.ExitCode(), -1);
+}
+
+// Closing while a session writes: the window's destruction stops it and waits, and the
+// session's remaining hand-overs are dropped instead of blocking.
+TEST_F(WindowDevices, DestroyingTheWindowDuringAWriteStopsTheSession)
+{
+    sim::TSimTracker boot;
+    boot.Serial = 1000001;
+    ASSERT_TRUE(sim.AddTracker(boot));
+    LoaderOptions options;
+    options.autoWrite = true;
+    ShowWithControllers(options);
+    ASSERT_TRUE(PumpUntil([&] { return LogLines().filter("Recording sector").size() > 0; }, kWriteMs));
+    Destroy();
+    // The tracker got the abort and is still in its bootloader.
+    EXPECT_EQ(sim.Mode(boot.Serial), sim::TSimMode::Bootloader);
+}
+
+TEST_F(WindowDevices, UpdateDevicesDuringAWriteKeepsTheDeviceBeingWritten)
+{
+    sim::TSimTracker boot;
+    boot.Serial = 1000001;
+    boot.Link = sim::TSimLink::MakerUsb;  // the quicker link; FTDI is written end to end
+    ASSERT_TRUE(sim.AddTracker(boot));
+    LoaderOptions options;
+    options.autoWrite = true;
+    TMainForm& w = ShowWithControllers(options);
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 1; }, kPassMs));
+    w.updateDevices->click();
+    ASSERT_NE(Entry(1000001), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 0; }, kWriteMs));
+    EXPECT_EQ(PanelOf(*Entry(1000001))->StatusLine->text(), Msg(24));
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#pragma once
+// TWriteThread: one write session on a thread of its own. The window creates it for a
+// device, installs its end handler and starts it; the discovery pass asks it to stop when
+// its device has vanished. Destroying it waits for the thread.
+
+#include "writing/WriteSession.h"
+
+#include <functional>
+#include <thread>
+
+namespace ql {
+
+class TWriteThread {
+public:
+    TWriteThread(TDeviceChannel& channel, THandOver& handOver, TLogSink& uiLog, const TLiveOptions& options,
+                 TDevEntry& device)
+        : Session(channel, handOver, uiLog, options, device)
+    {
+    }
+    ~TWriteThread() { Join(); }
+    TWriteThread(const TWriteThread&) = delete;
+    TWriteThread& operator=(const TWriteThread&) = delete;
+
+    // Runs the session; finished runs on the session's thread when it is done.
+    void Start(std::function<void()> finished)
+    {
+        thread_ = std::thread([this, finished = std::move(finished)] {
+            Session.RunSession();
+            if (finished)
+                finished();
+        });
+    }
+    void Join()
+    {
+        if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
+            thread_.join();
+    }
+    // Any thread: the session stops before its next sector.
+    void RequestStop() { Session.RequestStop(); }
+
+    TWriteSession Session;
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace ql
