@@ -5,15 +5,10 @@
 // from map-1 trackers (4 KB sectors), and the daily log file switched on.
 
 #include "MessageMatch.h"
-#include "WindowFixture.h"
-#include "app/DeviceControllers.h"
-#include "app/Discovery.h"
-#include "app/DriverCheck.h"
+#include "SimWindowFixture.h"
 #include "app/LogFile.h"
-#include "app/WriteSessions.h"
 #include "firmware/ImageFormat.h"
 #include "panels/FWLoaderDevGroup.h"
-#include "sim/Simulator.h"
 #include "tests/SimFixture.h"
 
 #include <QDate>
@@ -39,18 +34,16 @@ inline QByteArray DrillPayload(int sectors, uint32_t seed)
     return bytes;
 }
 
-class DrillWindow : public WindowTest {
+class DrillWindow : public SimWindowTest {
 protected:
     void SetUp() override
     {
-        WindowTest::SetUp();
-        QString error;
-        ASSERT_TRUE(sim.Start(&error)) << error.toStdString();
-        qputenv("QLSIM_SOCKET", sim.SocketPath().toLocal8Bit());
+        SimWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         const QString events = dir.filePath("events");
         qputenv("QLFW_DEVICE_EVENTS", events.toLocal8Bit());
         sim.SetDeviceEventsPath(events);
-        binders = SystemDriverBinders();
         // Fields: left, top, width, height, auto write, log height, log to file, ...
         WriteIni("[COMMON]\nLanguage=English\nMainForm=0,0,800,520,0,209,1,0,0,0,0,0\n");
     }
@@ -70,8 +63,7 @@ protected:
         options.autoWrite = true;
         options.externFirmware = options.fileOnCommandLine = true;
         options.fwFile = path;
-        controllers = &InstallDeviceControllers(Make(options));
-        return Show();
+        return ShowWithControllers(options);
     }
 
     static sim::TSimTracker Tracker(uint32_t serial, sim::TSimLink link, uint16_t usbTag = 1)
@@ -82,7 +74,6 @@ protected:
         return tracker;
     }
 
-    TDevEntry* Entry(uint32_t serial) const { return FindDevice(form->DeviceList().Entries, int32_t(serial)); }
     bool Idle() const
     {
         return controllers->Writes().RunningCount() == 0 && !controllers->Discovery().PassRunning();
@@ -119,8 +110,6 @@ protected:
         return lines;
     }
 
-    sim::TSimulator sim;
-    TDeviceControllers* controllers = nullptr;
     QByteArray image;
 };
 
