@@ -68,9 +68,11 @@ TEST_F(DrillWindow, TrackersVanishAtARandomPieceOfTheirWrite)
     EXPECT_EQ(DailyFileLines(), LogLines());
 }
 
-// Closing the window while four sessions write stops each before its next sector: every
-// tracker gets the abort (or, had it been quicker, the finish) and stays in its
-// bootloader, the settings are saved, and the daily file holds the pane's lines.
+// Closing the window while four sessions run stops each before its next sector: a
+// tracker whose sectors were touched gets the abort (or, had it been quicker, the
+// finish), every tracker stays in its bootloader, the settings are saved, and the daily
+// file holds the pane's lines. Closed twice: as the sessions start (waiting for the UI
+// thread to load their image) and while they write.
 TEST_F(DrillWindow, TheWindowIsClosedWhileFourSessionsWrite)
 {
     constexpr int kSectors = 12;  // all of map 1
@@ -82,28 +84,45 @@ TEST_F(DrillWindow, TheWindowIsClosedWhileFourSessionsWrite)
         tracker.Faults.ReplyDelayMs = 10;  // keeps every session busy for a while
         ASSERT_TRUE(sim.AddTracker(tracker));
     }
-    ShowWriting(payload);
-    ASSERT_TRUE(PumpUntil([&] {
-        return std::all_of(std::begin(serials), std::end(serials),
-                           [&](uint32_t s) { return LoggedFor(s, msg::RecordingSector); });
-    }, kDrillWriteMs)) << "not all four sessions wrote:\n" << LogLines().join(u'\n').toStdString();
-    EXPECT_EQ(controllers->Writes().RunningCount(), 4);
+    for (const bool whileWriting : {false, true}) {
+        SCOPED_TRACE(whileWriting ? "closed while writing" : "closed as the sessions start");
+        for (uint32_t serial : serials)
+            sim.ClearTrace(serial);
+        const qsizetype before = DailyFileLines().size();
+        ShowWriting(payload);
+        if (whileWriting) {
+            ASSERT_TRUE(PumpUntil([&] {
+                return std::all_of(std::begin(serials), std::end(serials),
+                                   [&](uint32_t s) { return LoggedFor(s, msg::RecordingSector); });
+            }, kDrillWriteMs)) << "not all four sessions wrote:\n" << LogLines().join(u'\n').toStdString();
+        } else {
+            ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 4; }, kDrillPassMs));
+        }
+        EXPECT_EQ(controllers->Writes().RunningCount(), 4);
 
-    const QStringList shown = LogLines();
-    form->close();
-    Destroy();
+        const QStringList shown = LogLines();
+        form->close();
+        Destroy();
 
-    for (uint32_t serial : serials) {
-        SCOPED_TRACE(serial);
-        const std::vector<uint16_t> commands = RecordCommands(sim.Trace(serial));
-        ASSERT_FALSE(commands.empty());
-        EXPECT_TRUE(commands.back() == kCmdAbort || commands.back() == kCmdFinish) << commands.back();
-        EXPECT_EQ(sim.Mode(serial), sim::TSimMode::Bootloader);
+        for (uint32_t serial : serials) {
+            SCOPED_TRACE(serial);
+            const std::vector<uint16_t> commands = RecordCommands(sim.Trace(serial));
+            const bool touched = std::any_of(commands.begin(), commands.end(), [](uint16_t c) {
+                return c == kCmdEraseOld || c == kCmdWriteOld || c == kCmdErase || c == kCmdWrite;
+            });
+            if (whileWriting) {
+                EXPECT_TRUE(touched);
+            }
+            if (touched) {
+                EXPECT_TRUE(commands.back() == kCmdAbort || commands.back() == kCmdFinish) << commands.back();
+            }
+            EXPECT_EQ(sim.Mode(serial), sim::TSimMode::Bootloader);
+        }
+        EXPECT_TRUE(Ini().contains("MainForm=")) << Ini().constData();
+        const QStringList written = DailyFileLines().mid(before);
+        ASSERT_GE(written.size(), shown.size());
+        EXPECT_EQ(written.mid(0, shown.size()), shown);
     }
-    EXPECT_TRUE(Ini().contains("MainForm=")) << Ini().constData();
-    const QStringList written = DailyFileLines();
-    ASSERT_GE(written.size(), shown.size());
-    EXPECT_EQ(written.mid(0, shown.size()), shown);
 }
 
 // The button frees only the entries no session uses: pressed again and again while two
