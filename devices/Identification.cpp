@@ -2,6 +2,7 @@
 
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
+#include "links/LoaderReplies.h"
 #include "platform/LiveOptions.h"
 
 #include <array>
@@ -131,10 +132,7 @@ bool RequestFirmwareVersion(TPassContext& pass, TDevEntry& device)
     const uint32_t timeout = device.NrfFamily ? kNrfFirmwareVersionTimeoutMs : kFirmwareVersionTimeoutMs;
     TReplyBuffer reply;
     const int got = Exchange(pass, device, kCmdFirmwareVersion, timeout, reply);
-    if (got <= 0 || !IsAcceptedReply(reply.data(), size_t(got)))
-        return false;
-    ParseVersion(device.FirmwareVersion, ReplyVersionText(reply.data(), size_t(got)));
-    return true;
+    return TakeVersionReply(reply.data(), got, device.FirmwareVersion);
 }
 
 bool ReadVersionText(TPassContext& pass, TDevEntry& device)
@@ -160,8 +158,7 @@ void ReadBootloaderDetails(TPassContext& pass, TDevEntry& device)
         device.NrfFamily ? kNrfBootloaderDetailsTimeoutMs : kBootloaderDetailsTimeoutMs;
     TReplyBuffer reply;
     int got = Exchange(pass, device, kCmdBootloaderVersion, timeout, reply);
-    if (got > 0 && IsAcceptedReply(reply.data(), size_t(got)))
-        ParseVersion(device.BootloaderVersion, ReplyVersionText(reply.data(), size_t(got)));
+    TakeVersionReply(reply.data(), got, device.BootloaderVersion);
 
     got = Exchange(pass, device, kCmdProcessorId, timeout, reply);
     if (got < 0)
@@ -170,8 +167,7 @@ void ReadBootloaderDetails(TPassContext& pass, TDevEntry& device)
         pass.PassLog(lkError, 0, msg::NoProcessorIdReply);
         return;
     }
-    if (IsAcceptedReply(reply.data(), size_t(got)))
-        device.ProcessorId = ReplyProcessorId(reply.data(), size_t(got));
+    TakeProcessorIdReply(reply.data(), got, device.ProcessorId);
 }
 
 bool StartBootLoader(TPassContext& pass, TDevEntry& device)

@@ -279,19 +279,9 @@ int TDeviceChannel::ComRead(uint8_t* buffer, int size, uint32_t timeoutMs, TComM
             collected += port_.Read(frame + collected, kMaxFrameSize - collected);
         else
             SleepMs(kComReadTotalMs);
-        if (collected < kFrameOverhead || !CheckFrame(frame, uint16_t(collected)))
-            continue;
-        if (mode == TComMode::Raw) {
-            const int n = std::min(collected, size);
-            std::memcpy(buffer, frame, size_t(n));
-            return n;
-        }
-        // The result code is skipped; a frame that brings nothing behind it is no reply.
-        if (collected <= kReplyDataOffset + 2)
-            continue;
-        const int n = std::min(collected - kReplyDataOffset - 2, size);
-        std::memcpy(buffer, frame + kReplyDataOffset, size_t(n));
-        return n;
+        const int delivered = TakeComReply(frame, collected, mode, buffer, size);
+        if (delivered >= 0)
+            return delivered;
     }
     return 0;
 }

@@ -13,6 +13,7 @@
 
 #include "devices/DevEntry.h"
 #include "links/ComPort.h"
+#include "links/ComReply.h"
 
 #include <cstdint>
 
@@ -29,8 +30,6 @@ inline constexpr uint32_t kFtdiWriteTimeoutMs = 200;
 inline constexpr uint32_t kQlusbReadTimeoutMs = 500;
 inline constexpr uint32_t kQlusbWriteTimeoutMs = 200;
 inline constexpr uint32_t kFixedRequestTimeoutMs = 2000;
-
-enum class TComMode { Raw, Tunnel };
 
 class TDeviceChannel {
 public:

@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <optional>
 
 namespace ql {
@@ -110,6 +111,16 @@ bool FitsLatin1(const QString& text)
     return true;
 }
 
+// Bytes beyond ASCII that form valid UTF-8: a file of them is read as UTF-8.
+bool ReadsAsUtf8(const QByteArray& bytes)
+{
+    const bool beyondAscii = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+    bool valid = false;
+    if (beyondAscii)
+        DecodeWith(QStringConverter::Utf8, bytes, &valid);
+    return valid;
+}
+
 QByteArray Encode(const QString& text, TEncoding& encoding)
 {
     switch (encoding) {
@@ -120,8 +131,13 @@ QByteArray Encode(const QString& text, TEncoding& encoding)
     case TEncoding::Utf16Be:
         return kUtf16BeMark + QStringEncoder(QStringConverter::Utf16BE)(text);
     case TEncoding::Ansi:
-        if (FitsLatin1(text))
-            return text.toLatin1();
+        if (FitsLatin1(text)) {
+            QByteArray bytes = text.toLatin1();
+            // Once the bytes that were not UTF-8 are gone, the rest may happen to be: read
+            // back, it would then be decoded as UTF-8 and its letters would change.
+            if (!ReadsAsUtf8(bytes))
+                return bytes;
+        }
         encoding = TEncoding::Utf8;
         break;
     case TEncoding::Utf8:

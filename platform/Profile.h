@@ -12,8 +12,9 @@
 // an 8-bit ANSI file, read one character per byte as Latin-1 since its code page cannot
 // be known here: nothing is lost or crashes, only non-ASCII letters look wrong. A save
 // keeps the encoding, its mark and the line ends it found (new files: UTF-8 without a
-// mark, the platform's line end); an ANSI file that is given a character beyond Latin-1
-// becomes UTF-8.
+// mark, the platform's line end); an ANSI file that is given a character beyond Latin-1,
+// or whose bytes would read back as UTF-8 (its only non-UTF-8 bytes were replaced), becomes
+// UTF-8, so what is read back is always what was written.
 //
 // Changes stay in memory until Save, which writes a temporary file beside the file and
 // renames it over the old one: afterwards the file is either the old or the new version.

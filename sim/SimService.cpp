@@ -606,6 +606,11 @@ void TSimService::Schedule(TSlot& slot, uint64_t connection, QByteArray bytes, T
 {
     const int64_t nowUs = NowUs();
     int64_t at = std::max(notBeforeUs, nowUs);
+    int& corrupt = slot.Device.Config.Faults.CorruptReplies;
+    if (corrupt > 0 && !bytes.isEmpty()) {
+        --corrupt;
+        bytes[bytes.size() / 2] = char(~bytes[bytes.size() / 2]);
+    }
     if (slot.IsCom()) {
         if (slot.Baud() > 0)
             at = std::max(at, slot.InboundDoneUs);

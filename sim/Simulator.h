@@ -22,6 +22,8 @@ struct TSimFaults {
     bool Silent = false;                 // answers nothing at all
     int ReplyDelayMs = 0;                // every reply goes out this late
     int ShortReplies = 0;                // the next N replies are cut one byte short
+    int CorruptReplies = 0;              // the next N replies go out with their middle byte
+                                         //  inverted (on a COM port: inside the frame)
     int EraseStatus = -1;                // status of erase replies; -1 = the normal 0x80
     int WriteStatus = -1;                // status of write-piece replies
     int WriteStatusPiece = -1;           // -1: WriteStatus for every piece; else only for the

@@ -209,6 +209,25 @@ TEST_F(Profile, AnsiFilesAreReadAsLatin1AndKeptByteForByte)
     EXPECT_EQ(TProfile(Path()).ReadString("COMMON", "LastFile"), QString::fromUtf8("/прошивки/a.eraw"));
 }
 
+// Found by fuzz_profile: a key name whose Latin-1 bytes are valid UTF-8 (EF BB BF) in a file
+// that is ANSI only because of another value. Once that value is replaced, the saved bytes
+// would read back as UTF-8 and the key would change its name.
+TEST_F(Profile, AnAnsiFileThatWouldReadBackAsUtf8IsSavedAsUtf8)
+{
+    Put("[COMMON]\r\nMainForm=1\xBC\xBC\r\n[FILES]\r\n0\xEF\xBB\xBF=/tmp/a.eraw\r\n");
+    TProfile profile(Path());
+    ASSERT_EQ(profile.Encoding(), TProfile::TEncoding::Ansi);
+    const QString key = QString::fromLatin1("0\xEF\xBB\xBF");
+    ASSERT_EQ(profile.KeyNames("FILES"), QStringList{key});
+    ASSERT_TRUE(profile.WriteString("COMMON", "MainForm", "1,2,3,4"));
+    ASSERT_TRUE(profile.Save());
+    EXPECT_EQ(profile.Encoding(), TProfile::TEncoding::Utf8);
+    TProfile after(Path());
+    EXPECT_EQ(after.KeyNames("FILES"), QStringList{key});
+    EXPECT_EQ(after.ReadString("FILES", key), "/tmp/a.eraw");
+    EXPECT_EQ(after.ReadString("COMMON", "MainForm"), "1,2,3,4");
+}
+
 TEST_F(Profile, GarbageNeverCrashesAndStaysWritable)
 {
     std::mt19937 random(20261210);

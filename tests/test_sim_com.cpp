@@ -237,6 +237,20 @@ TEST_F(SimComTest, StrayByteComesBeforeEachReplyFrame)
     EXPECT_TRUE(CheckFrame(U8(got) + 1, 18));
 }
 
+TEST_F(SimComTest, ACorruptReplyFrameFailsItsCheck)
+{
+    TSimFaults faults;
+    faults.CorruptReplies = 1;
+    ASSERT_TRUE(Sim.SetFaults(kSerial, faults));
+    for (bool expected : {false, true}) {
+        ASSERT_TRUE(Port.Write(kSerialRequest));
+        bool valid = !expected;
+        const QByteArray got = Port.ReadFrame(300, &valid);
+        EXPECT_EQ(valid, expected);
+        EXPECT_EQ(got.size(), kSerialNumberReplyLength);
+    }
+}
+
 TEST_F(SimComTest, SilentTrackerIgnoresRawRequests)
 {
     TSimFaults faults;

@@ -394,6 +394,16 @@ TEST_F(SimUsbTest, ShortRepliesCutTheNextRepliesOneByteShort)
     EXPECT_EQ(link.Exchange(erase, 1000, 14).size(), 14);
 }
 
+TEST_F(SimUsbTest, CorruptRepliesInvertTheMiddleByteOfTheNextReplies)
+{
+    TSimFaults faults;
+    faults.CorruptReplies = 1;
+    TLoaderLink& link = OpenWith(kFtdiSerial, faults);
+    const QByteArray erase = BuildLoaderRecord(kCmdEraseOld, kSector5, kSector5Start);
+    EXPECT_EQ(Header(link.Exchange(erase, 1000, 14)).Argument16, kSector5 ^ 0xFF00);
+    EXPECT_EQ(Header(link.Exchange(erase, 1000, 14)).Argument16, kSector5);
+}
+
 TEST_F(SimUsbTest, SilentTrackerIsListedButAnswersNothing)
 {
     TSimFaults faults;

@@ -1,13 +1,9 @@
 // The window with its real discovery and write sessions against the in-process
 // simulator, through the stand-in driver libraries.
 
-#include "WindowFixture.h"
-#include "app/DeviceControllers.h"
-#include "app/Discovery.h"
-#include "app/WriteSessions.h"
+#include "SimWindowFixture.h"
 #include "links/DriverLibraries.h"
 #include "panels/FWLoaderDevGroup.h"
-#include "sim/Simulator.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -20,32 +16,10 @@ using namespace ql::test;
 
 namespace {
 
-constexpr int kPassMs = 20000;
+constexpr int kPassMs = kSimPassMs;
 constexpr int kWriteMs = 60000;
 
-class WindowDevices : public WindowTest {
-protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        QString error;
-        ASSERT_TRUE(sim.Start(&error)) << error.toStdString();
-        qputenv("QLSIM_SOCKET", sim.SocketPath().toLocal8Bit());
-        binders = SystemDriverBinders();
-        WriteIni("[COMMON]\nLanguage=English\n");
-    }
-    TMainForm& ShowWithControllers(const LoaderOptions& options = {})
-    {
-        controllers = &InstallDeviceControllers(Make(options));
-        return Show();
-    }
-    bool PassDone() { return PumpUntil([&] { return !controllers->Discovery().PassRunning(); }, kPassMs); }
-    TDevEntry* Entry(int serial) { return FindDevice(form->DeviceList().Entries, serial); }
-    bool Logged(const QString& line) const { return LogLines().contains(line); }
-
-    sim::TSimulator sim;
-    TDeviceControllers* controllers = nullptr;
-};
+using WindowDevices = SimWindowTest;
 
 TEST_F(WindowDevices, AMergeShowsNewDevicesWithPanelsAndLines)
 {

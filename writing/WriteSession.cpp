@@ -2,6 +2,7 @@
 
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
+#include "links/LoaderReplies.h"
 #include "platform/LiveOptions.h"
 #include "platform/Tick.h"
 
@@ -185,17 +186,19 @@ bool TWriteSession::CompatibilityExchange(const QByteArray& request, uint32_t ti
         return false;
     TReplyBuffer reply{};
     const int got = channel_.ReadLink(*Device, reply.data(), timeoutMs, int(reply.size()));
-    TLoaderHeader header;
-    if (got < kLoaderHeaderSize || !ReadLoaderHeader(reply.data(), size_t(got), header)) {
+    switch (JudgeCompatibilityReply(reply.data(), got, refusedStatus)) {
+    case TCompatibilityVerdict::NoReply:
         SessionLog(lkError, msg::NoCompatibilityReply);
         return false;
-    }
-    if (header.HeaderLength != kLoaderHeaderSize || header.TotalLength < kLoaderHeaderSize)
-        return false;
-    if (header.Command == kStatusAccepted)
+    case TCompatibilityVerdict::Accepted:
         return true;
-    if (header.Command == refusedStatus)
+    case TCompatibilityVerdict::Refused:
         SessionLog(lkError, refusedMessage);
+        return false;
+    case TCompatibilityVerdict::Malformed:
+    case TCompatibilityVerdict::Other:
+        break;
+    }
     return false;
 }
 
@@ -276,13 +279,13 @@ bool TWriteSession::EraseSector(int sector)
     const QByteArray request = BuildLoaderRecord(pair.Erase, uint16_t(sector), start);
     TLoaderHeader reply;
     bool erased = false;
-    if (ExchangeSectorRecord(request, kEraseReplyTimeoutMs, reply)
-        && reply.TotalLength == kLoaderHeaderSize && reply.HeaderLength == kLoaderHeaderSize
-        && reply.Argument16 == uint16_t(sector)) {
-        LastResponseCode = reply.Command;
-        if (reply.Command == kStatusProtected)
+    if (ExchangeSectorRecord(request, kEraseReplyTimeoutMs, reply)) {
+        const TSectorVerdict verdict = JudgeSectorReply(reply, uint16_t(sector));
+        if (verdict != TSectorVerdict::Unmatched)
+            LastResponseCode = reply.Command;
+        if (verdict == TSectorVerdict::Protected)
             SessionLog(lkError, msg::EraseProtected, Elapsed());
-        erased = reply.Command == kStatusAccepted || reply.Command == kStatusProtected;
+        erased = verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
     }
     if (erased)
         SessionLog(lkInfo, msg::EraseOk, Elapsed(), sector);
@@ -309,13 +312,12 @@ bool TWriteSession::WriteSector(int sector)
         written = false;
         if (ExchangeSectorRecord(request, kWriteReplyTimeoutMs, reply)) {
             last = reply;
-            if (reply.TotalLength == kLoaderHeaderSize && reply.HeaderLength == kLoaderHeaderSize
-                && reply.Argument16 == uint16_t(sector) && reply.Argument32 == address) {
+            const TSectorVerdict verdict = JudgeSectorReply(reply, uint16_t(sector), address);
+            if (verdict != TSectorVerdict::Unmatched)
                 LastResponseCode = reply.Command;
-                if (reply.Command == kStatusProtected)
-                    SessionLog(lkError, msg::WriteProtected, Elapsed());
-                written = reply.Command == kStatusAccepted || reply.Command == kStatusProtected;
-            }
+            if (verdict == TSectorVerdict::Protected)
+                SessionLog(lkError, msg::WriteProtected, Elapsed());
+            written = verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
         }
         if (written) {
             ++PartsDone;
