@@ -8,10 +8,22 @@
 #include "panels/FWLoaderDevGroup.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QLoggingCategory>
 #include <QMetaObject>
 #include <QPushButton>
 
 namespace ql {
+namespace {
+
+// When each pass starts and when its result is on screen, in milliseconds of the system's
+// monotonic clock (the same clock in every process), so the time from a plug-in to its
+// panel can be measured from outside. Off by default: QT_LOGGING_RULES="ql.discovery.debug=true".
+Q_LOGGING_CATEGORY(lcDiscovery, "ql.discovery", QtInfoMsg)
+
+qint64 MonotonicMs() { return QDeadlineTimer::current().deadline(); }
+
+}  // namespace
 
 TDiscoveryController::TDiscoveryController(TMainForm& form, TDeviceChannel& channel, TWriteController& writes,
                                            QObject* parent)
@@ -25,6 +37,7 @@ void TDiscoveryController::StartDiscovery()
 {
     if (pass_)
         return;
+    qCDebug(lcDiscovery, "pass started at %lld", MonotonicMs());
     pass_ = std::make_unique<TReadVersion>(
         form_.DeviceList(), channel_, form_.HandOver(), form_, form_.LiveOptions(), form_.Options().serial,
         [this](FirmwareList& blocks, TFirmwareVersion& version) { return form_.LoadFirmware(blocks, version); });
@@ -44,6 +57,7 @@ void TDiscoveryController::MergeDiscovery()
         return;
     }
     TDeviceList& list = form_.DeviceList();
+    const int found = int(pass.FoundList.size());
     {
         QMutexLocker locker(&list.Lock);
         for (auto it = list.Entries.begin(); it != list.Entries.end();) {
@@ -78,6 +92,8 @@ void TDiscoveryController::MergeDiscovery()
         pass.FoundList.clear();
     }
     form_.AdjustDevPanelHeight(int(list.Entries.size()));
+    qCDebug(lcDiscovery, "pass shown at %lld: %d new device(s), the pass took %d ms", MonotonicMs(), found,
+            pass.ElapsedMs);
     // The one COM port is closed after each pass, unless a write session still uses it.
     if (writes_.RunningCount() == 0)
         channel_.ComClose();

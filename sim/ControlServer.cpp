@@ -185,7 +185,7 @@ QByteArray TControlServer::Execute(const QByteArray& line)
         return Err(QStringLiteral("empty command"));
     const bool known = command == "remove" || command == "faults" || command == "trace"
                        || command == "cleartrace" || command == "dump" || command == "mode"
-                       || command == "present";
+                       || command == "present" || command == "wire";
     if (!known)
         return Err(QStringLiteral("unknown command \"%1\"").arg(QString::fromUtf8(command)));
     if (!hasSerial)
@@ -226,6 +226,12 @@ QByteArray TControlServer::Execute(const QByteArray& line)
     }
     if (command == "mode")
         return Ok(ModeName(Sim.Mode(serial)).toUtf8());
+    if (command == "wire") {
+        uint64_t toTracker = 0, fromTracker = 0;
+        if (!Sim.WireBytes(serial, toTracker, fromTracker))
+            return Err(QStringLiteral("tracker %1 has no COM line").arg(serial));
+        return Ok(QByteArray::number(toTracker) + ' ' + QByteArray::number(fromTracker));
+    }
     return Ok(Sim.Present(serial) ? "1" : "0");  // present
 }
 

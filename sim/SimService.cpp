@@ -67,6 +67,8 @@ struct TSimService::TSlot {
     int64_t WireFreeUs = 0;  // paced: when the outgoing wire takes the next byte
     int64_t InboundDoneUs = 0;  // paced: when the last received byte has crossed the wire
     int64_t RetryAtUs = -1;
+    uint64_t WireIn = 0;   // bytes read from the line
+    uint64_t WireOut = 0;  // bytes written to the line
 
     const TSimTracker& Config() const { return Device.Config; }
     bool IsCom() const { return Config().Link == TSimLink::ComPort; }
@@ -264,6 +266,17 @@ std::vector<TSimRequest> TSimService::Trace(uint32_t serial) const
     std::lock_guard guard(Lock);
     const TSlot* slot = Find(serial);
     return slot ? slot->Requests : std::vector<TSimRequest>{};
+}
+
+bool TSimService::WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromTracker) const
+{
+    std::lock_guard guard(Lock);
+    const TSlot* slot = Find(serial);
+    if (!slot || !slot->IsCom())
+        return false;
+    toTracker = slot->WireIn;
+    fromTracker = slot->WireOut;
+    return true;
 }
 
 void TSimService::ClearTrace(uint32_t serial)
@@ -530,6 +543,7 @@ void TSimService::ReadLine(TSlot& slot)
         const ssize_t n = ::read(slot.Pty.MasterFd(), buffer, sizeof(buffer));
         if (n <= 0)
             return;
+        slot.WireIn += uint64_t(n);
         // Paced: the bytes count as received when the last of them has crossed the wire.
         if (slot.Baud() > 0)
             slot.InboundDoneUs = std::max(slot.InboundDoneUs, nowUs) + WireTimeUs(n, slot.Baud());
@@ -703,6 +717,7 @@ void TSimService::FlushLine(TSlot& slot, int64_t nowUs)
         return;
     }
     slot.Out.remove(0, n);
+    slot.WireOut += uint64_t(n);
     if (baud > 0)
         slot.WireFreeUs += WireTimeUs(n, baud);
 }

@@ -45,6 +45,7 @@ public:
     std::vector<uint32_t> Serials() const;
     bool Tracker(uint32_t serial, TSimTracker& out) const;
     bool FillFlash(uint32_t serial, uint8_t value);
+    bool WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromTracker) const;
 
 private:
     struct TSlot;

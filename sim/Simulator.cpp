@@ -51,6 +51,11 @@ std::vector<TSimRequest> TSimulator::Trace(uint32_t serial) const
     return Service->Trace(serial);
 }
 
+bool TSimulator::WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromTracker) const
+{
+    return Service->WireBytes(serial, toTracker, fromTracker);
+}
+
 void TSimulator::ClearTrace(uint32_t serial)
 {
     Service->ClearTrace(serial);

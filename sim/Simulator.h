@@ -91,6 +91,9 @@ public:
     bool Tracker(uint32_t serial, TSimTracker& out) const;  // its settings and faults now
     // Fills the tracker's flash with a byte (0xFF: erased) so a test can start from a state.
     bool FillFlash(uint32_t serial, uint8_t value);
+    // COM: the bytes that crossed the tracker's line each way since it was added (frames,
+    // stray bytes and all), so a measurement can set a run against the wire's floor.
+    bool WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromTracker) const;
 
 private:
     std::unique_ptr<TSimService> Service;

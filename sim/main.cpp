@@ -29,7 +29,8 @@ constexpr char kUsage[] =
     "                  three trackers that take the embedded image: FTDI in its\n"
     "                  bootloader, maker USB and a COM port in their application firmware\n"
     "  --control PATH  a Unix socket taking one command per line (add, remove, faults,\n"
-    "                  trace, cleartrace, dump, mode, present, list, quit)\n"
+    "                  trace, cleartrace, dump, mode, present, wire,\n"
+    "                  list, quit)\n"
     "  --events PATH   where device-change datagrams go (default: $QLFW_DEVICE_EVENTS)\n"
     "  --help          this text\n";
 

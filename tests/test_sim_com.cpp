@@ -130,6 +130,11 @@ TEST_F(SimComTest, SerialNumberRequestGetsTheEighteenByteFrame)
     ASSERT_EQ(trace.size(), 1u);
     EXPECT_TRUE(trace[0].RawFrame);
     EXPECT_EQ(trace[0].Bytes, kSerialRequest);
+    // The line's counters, which measurements set against the wire's floor.
+    uint64_t in = 0, out = 0;
+    ASSERT_TRUE(Sim.WireBytes(kSerial, in, out));
+    EXPECT_EQ(in, uint64_t(kSerialRequest.size()));
+    EXPECT_EQ(out, uint64_t(kSerialNumberReplyLength));
 }
 
 TEST_F(SimComTest, LoaderStartIsAcknowledgedAndTheTrackerRebootsIntoItsBootloader)

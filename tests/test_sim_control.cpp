@@ -141,6 +141,8 @@ TEST(SimProgramTest, ControlSocketScriptsTheTrackersOfARunningSimulator)
     EXPECT_EQ(client.Ask("present 5000001"), "OK 1");
     const QByteArray added = client.Ask(R"(add {"Serial": 5000002, "Link": "ComPort"})");
     EXPECT_TRUE(added.startsWith("OK /dev/")) << added.toStdString();
+    EXPECT_EQ(client.Ask("wire 5000002"), "OK 0 0");
+    EXPECT_TRUE(client.Ask("wire 5000001").startsWith("ERR"));  // not on a COM line
     EXPECT_EQ(AnswerArray(client.Ask("list")).size(), 2);
     EXPECT_EQ(client.Ask("remove 5000002"), "OK");
     EXPECT_TRUE(client.Ask("remove 5000002").startsWith("ERR"));

@@ -1,0 +1,357 @@
+// The loader's writing speed over each kind of link against the floor that link allows,
+// and its scaling when several trackers are written at once, with the UI thread's
+// latency and the peak memory while they write. Each figure is a ratio of two times
+// measured in the same run, so a noisy machine moves both.
+//
+//   bench_write link ftdi|com|usb
+//   bench_write scale ftdi|com
+//
+// Needs qltracker-sim's stand-in driver libraries on LD_LIBRARY_PATH and an offscreen or
+// real display (scripts/bench.sh sets both).
+
+#include "bench/BenchLoader.h"
+#include "bench/Measure.h"
+#include "bench/SimProcess.h"
+#include "firmware/ImageFormat.h"
+#include "links/DeviceChannel.h"
+#include "links/DriverLibraries.h"
+#include "links/LoaderRecord.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+using namespace ql;
+using namespace ql::bench;
+
+namespace {
+
+constexpr uint32_t kSerial = 7100001;
+constexpr int kPassMs = 30000;
+constexpr int kWriteMs = 600000;
+constexpr int kSleepSamples = 2000;
+constexpr double kComBytesPerSecond = 11520;  // 115200 baud, 8N1
+constexpr int kPieceBytes = 512;               // image bytes in one write record
+constexpr double kBytesPerMB = 1e6;
+constexpr int kProbeIntervalMs = 10;
+constexpr int kScaleCounts[] = {1, 2, 4, 8};
+constexpr int kScalePayload = 128 * 1024;      // one map-7 sector: a COM-paced round stays short
+constexpr int kReplyPollMs = 6000;
+
+constexpr double kFtdiTarget = 1.10;
+constexpr double kComTarget = 1.05;
+constexpr double kUsbTarget = 2.0;
+constexpr double kScaleTarget = 1.3;
+constexpr double kLatencyTargetMs = 50;
+constexpr double kPeakTargetMiB = 150;
+
+int Fail(const QString& why)
+{
+    std::fprintf(stderr, "bench_write: %s\n", qPrintable(why));
+    return 1;
+}
+
+QJsonArray TraceOf(TSimProcess& sim, uint32_t serial, bool withBytes)
+{
+    const QByteArray answer = sim.Ask("trace " + QByteArray::number(serial) + (withBytes ? "" : " brief"));
+    return QJsonDocument::fromJson(answer.mid(3)).array();
+}
+
+int WritePieces(const QJsonArray& trace)
+{
+    int pieces = 0;
+    for (const QJsonValue& r : trace) {
+        const int command = r.toObject().value("Command").toInt();
+        if (command == kCmdWriteOld || command == kCmdWrite)
+            ++pieces;
+    }
+    return pieces;
+}
+
+struct TRun {
+    double WallS = 0;
+    double CpuS = 0;
+    double MB = 0;
+};
+
+// Waits for the first pass, presses every update button and waits for the sessions.
+bool WriteOnce(std::vector<TBenchLoader*> loaders, int devicesEach, TRun& run, TLoopProbe* probe = nullptr)
+{
+    auto ready = [&] {
+        for (TBenchLoader* l : loaders)
+            if (l->DeviceCount() != devicesEach || l->Busy())
+                return false;
+        return true;
+    };
+    if (!RunUntil(ready, kPassMs))
+        return false;
+    const double cpu = ProcessCpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    if (probe)
+        probe->Start();
+    for (TBenchLoader* l : loaders)
+        l->StartWrites();
+    const bool ended = RunUntil(
+        [&] {
+            for (TBenchLoader* l : loaders)
+                if (l->Busy())
+                    return false;
+            return true;
+        },
+        kWriteMs);
+    if (probe)
+        probe->Stop();
+    run.WallS = double(clock.nsecsElapsed()) / 1e9;
+    run.CpuS = ProcessCpuSeconds() - cpu;
+    int completed = 0;
+    for (TBenchLoader* l : loaders)
+        completed += l->CompletedWrites();
+    return ended && completed == int(loaders.size()) * devicesEach;
+}
+
+QString CpuPerMB(const TRun& run) { return QStringLiteral("%1 CPU s/MB").arg(run.CpuS / run.MB, 0, 'f', 3); }
+
+int LinkFtdi()
+{
+    TSimProcess sim;
+    QString error;
+    if (!sim.Start("[" + TrackerJson(kSerial, "Ftdi") + "]", {}, error))
+        return Fail(error);
+    TBenchLoader loader;
+    if (!loader.Open({}, error))
+        return Fail(error);
+    const double sleepMs = MeanSleepMs(kFtdiPollPauseMs, kSleepSamples);
+    RunUntil([&] { return loader.DeviceCount() == 1 && !loader.Busy(); }, kPassMs);
+    sim.AskOk("cleartrace " + QByteArray::number(kSerial));
+    TRun run;
+    if (!WriteOnce({&loader}, 1, run))
+        return Fail(QStringLiteral("the FTDI write did not complete"));
+    // Every request goes in 64-byte pieces with a pause between them, and its reply takes
+    // at least the one poll of the read that finds it queued.
+    const QJsonArray trace = TraceOf(sim, kSerial, false);
+    int pauses = 0;
+    for (const QJsonValue& r : trace) {
+        const int length = r.toObject().value("Length").toInt();
+        pauses += (length + kFtdiPieceSize - 1) / kFtdiPieceSize;
+    }
+    run.MB = double(WritePieces(trace)) * kPieceBytes / kBytesPerMB;
+    const double floorS = pauses * sleepMs / 1000;
+    PrintInfo(QStringLiteral("FTDI: mean length of a 1 ms sleep"), QStringLiteral("%1 ms").arg(sleepMs, 0, 'f', 3));
+    PrintRow(QStringLiteral("FTDI: embedded image to one map-7 tracker"),
+             QStringLiteral("%1 s; floor %2 s (%3 pauses, %4 requests): ×%5")
+                 .arg(run.WallS, 0, 'f', 2).arg(floorS, 0, 'f', 2).arg(pauses).arg(trace.size())
+                 .arg(run.WallS / floorS, 0, 'f', 3),
+             QStringLiteral("≤ 1.10 × floor"), run.WallS <= kFtdiTarget * floorS);
+    PrintInfo(QStringLiteral("FTDI: loader CPU per MB written"), CpuPerMB(run));
+    return 0;
+}
+
+int LinkCom()
+{
+    TSimProcess sim;
+    QString error;
+    if (!sim.Start("[" + TrackerJson(kSerial, "ComPort", "\"Faults\": {\"PaceBaud\": true}") + "]", {}, error))
+        return Fail(error);
+    LoaderOptions options;
+    options.comportName = sim.ComPortPath(kSerial);
+    TBenchLoader loader;
+    if (!loader.Open(options, error))
+        return Fail(error);
+    RunUntil([&] { return loader.DeviceCount() == 1 && !loader.Busy(); }, kPassMs);
+    uint64_t in0 = 0, out0 = 0, in1 = 0, out1 = 0;
+    sim.WireBytes(kSerial, in0, out0);
+    sim.AskOk("cleartrace " + QByteArray::number(kSerial));
+    TRun run;
+    if (!WriteOnce({&loader}, 1, run))
+        return Fail(QStringLiteral("the COM-port write did not complete"));
+    sim.WireBytes(kSerial, in1, out1);
+    const uint64_t wire = (in1 - in0) + (out1 - out0);
+    const double floorS = double(wire) / kComBytesPerSecond;
+    run.MB = double(WritePieces(TraceOf(sim, kSerial, false))) * kPieceBytes / kBytesPerMB;
+    PrintRow(QStringLiteral("COM port paced at 115200 baud: embedded image to one map-7 tracker"),
+             QStringLiteral("%1 s; floor %2 s (%3 bytes on the wire): ×%4")
+                 .arg(run.WallS, 0, 'f', 2).arg(floorS, 0, 'f', 2).arg(wire).arg(run.WallS / floorS, 0, 'f', 3),
+             QStringLiteral("≤ 1.05 × floor"), run.WallS <= kComTarget * floorS);
+    PrintInfo(QStringLiteral("COM port: loader CPU per MB written"), CpuPerMB(run));
+    return 0;
+}
+
+// The same requests as the loader's session, in the same order, made straight through
+// the driver library on this one thread: no window, no log, no hand-over.
+bool BareClient(const QJsonArray& trace, uint16_t usbTag, TRun& run)
+{
+    if (!LoadQlusbLibrary())
+        return false;
+    const TQlusbLibrary& mv = QlusbLibrary();
+    const QByteArray serial = QByteArray::number(kSerial);
+    std::vector<QByteArray> requests;
+    for (const QJsonValue& r : trace)
+        requests.push_back(QByteArray::fromHex(r.toObject().value("Bytes").toString().toLatin1()));
+    std::vector<uint8_t> reply(kMaxLoaderReply);
+    const double cpu = ProcessCpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    uint32_t handle = 0;
+    if (mv.OpenDevice(usbTag, serial.constData(), &handle) != qlusb::MV_OK || handle == 0)
+        return false;
+    bool answered = true;
+    for (const QByteArray& request : requests) {
+        uint32_t done = 0;
+        mv.Write(handle, reinterpret_cast<const uint8_t*>(request.constData()), uint32_t(request.size()), &done);
+        QElapsedTimer wait;
+        wait.start();
+        uint32_t got = 0;
+        while (got == 0 && wait.elapsed() < kReplyPollMs) {
+            mv.ReadNotTimeOut(handle, reply.data(), uint32_t(reply.size()), &got);
+            if (got == 0)
+                std::this_thread::yield();
+        }
+        answered = answered && got > 0;
+    }
+    mv.CloseDevice(&handle);
+    run.WallS = double(clock.nsecsElapsed()) / 1e9;
+    run.CpuS = ProcessCpuSeconds() - cpu;
+    return answered;
+}
+
+int LinkUsb()
+{
+    constexpr uint16_t kUsbTag = 1;
+    TSimProcess sim;
+    QString error;
+    if (!sim.Start("[" + TrackerJson(kSerial, "MakerUsb", "\"UsbTag\": 1") + "]", {}, error))
+        return Fail(error);
+    TBenchLoader loader;
+    if (!loader.Open({}, error))
+        return Fail(error);
+    RunUntil([&] { return loader.DeviceCount() == 1 && !loader.Busy(); }, kPassMs);
+    sim.AskOk("cleartrace " + QByteArray::number(kSerial));
+    TRun run;
+    if (!WriteOnce({&loader}, 1, run))
+        return Fail(QStringLiteral("the maker-USB write did not complete"));
+    const QJsonArray trace = TraceOf(sim, kSerial, true);
+    run.MB = double(WritePieces(trace)) * kPieceBytes / kBytesPerMB;
+    TRun bare;
+    if (!BareClient(trace, kUsbTag, bare))
+        return Fail(QStringLiteral("the bare client's exchanges failed"));
+    bare.MB = run.MB;
+    PrintRow(QStringLiteral("maker USB: embedded image to one map-7 tracker"),
+             QStringLiteral("%1 s; bare client %2 s (%3 exchanges): ×%4")
+                 .arg(run.WallS, 0, 'f', 2).arg(bare.WallS, 0, 'f', 2).arg(trace.size())
+                 .arg(run.WallS / bare.WallS, 0, 'f', 3),
+             QStringLiteral("≤ 2 × bare client"), run.WallS <= kUsbTarget * bare.WallS);
+    PrintInfo(QStringLiteral("maker USB: loader CPU per MB written"),
+              CpuPerMB(run) + QStringLiteral(" (bare client ") + CpuPerMB(bare) + ')');
+    return 0;
+}
+
+QString ScalePayloadImage(const QString& folder)
+{
+    QByteArray payload(kScalePayload, '\0');
+    uint32_t x = 2463534242u;  // xorshift32: incompressible, like an enciphered image
+    for (char& b : payload) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = char(x);
+    }
+    const QString path = folder + QStringLiteral("/scale.eraw");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(BuildFirmwareImage("QRGX-13.39-a6", "", false, 0, 0xFFFFFFFF, payload));
+    return path;
+}
+
+int Scale(bool com)
+{
+    const char* linkName = com ? "COM port paced at 115200 baud" : "FTDI";
+    QTemporaryDir folder;
+    const QString image = com ? ScalePayloadImage(folder.path()) : QString();
+    if (com && image.isEmpty())
+        return Fail(QStringLiteral("cannot write the image file"));
+    std::vector<double> times;
+    std::vector<double> latencies;
+    for (int count : kScaleCounts) {
+        QByteArray trackers = "[";
+        for (int i = 0; i < count; ++i) {
+            if (i > 0)
+                trackers += ',';
+            trackers += com ? TrackerJson(kSerial + uint32_t(i), "ComPort", "\"Faults\": {\"PaceBaud\": true}")
+                            : TrackerJson(kSerial + uint32_t(i), "Ftdi");
+        }
+        trackers += ']';
+        TSimProcess sim;
+        QString error;
+        if (!sim.Start(trackers, {}, error))
+            return Fail(error);
+        // FTDI: one window shows every tracker. COM: the program has one COM port, so
+        // each tracker has a loader window of its own, all on this one UI thread.
+        std::vector<std::unique_ptr<TBenchLoader>> loaders;
+        for (int i = 0; i < (com ? count : 1); ++i) {
+            LoaderOptions options;
+            if (com) {
+                options.comportName = sim.ComPortPath(kSerial + uint32_t(i));
+                options.externFirmware = options.fileOnCommandLine = true;
+                options.fwFile = image;
+            }
+            loaders.push_back(std::make_unique<TBenchLoader>());
+            if (!loaders.back()->Open(options, error))
+                return Fail(error);
+        }
+        std::vector<TBenchLoader*> all;
+        for (const auto& l : loaders)
+            all.push_back(l.get());
+        TLoopProbe probe(kProbeIntervalMs);
+        TRun run;
+        if (!WriteOnce(all, com ? 1 : count, run, count == kScaleCounts[std::size(kScaleCounts) - 1] ? &probe : nullptr))
+            return Fail(QStringLiteral("%1 trackers: not every write completed").arg(count));
+        times.push_back(run.WallS);
+        if (!probe.LatenciesMs().empty())
+            latencies = probe.LatenciesMs();
+        PrintInfo(QStringLiteral("%1: %2 tracker(s) at once").arg(linkName).arg(count),
+                  QStringLiteral("%1 s").arg(run.WallS, 0, 'f', 2));
+    }
+    const double ratio = times.back() / times.front();
+    PrintRow(QStringLiteral("%1: T(8)/T(1)").arg(linkName), QStringLiteral("×%1").arg(ratio, 0, 'f', 3),
+             QStringLiteral("≤ 1.3"), ratio <= kScaleTarget);
+    const double p99 = Percentile(latencies, 0.99);
+    PrintRow(QStringLiteral("%1: UI event-loop latency while 8 write, 99th percentile").arg(linkName),
+             QStringLiteral("%1 ms (%2 samples, max %3 ms)")
+                 .arg(p99, 0, 'f', 2).arg(latencies.size()).arg(Percentile(latencies, 1.0), 0, 'f', 2),
+             QStringLiteral("≤ 50 ms"), p99 <= kLatencyTargetMs && !latencies.empty());
+    if (!com) {
+        const double peak = PeakResidentMiB();
+        PrintRow(QStringLiteral("Peak resident memory, 8 map-7 trackers written at once"),
+                 QStringLiteral("%1 MiB").arg(peak, 0, 'f', 1), QStringLiteral("≤ 150 MiB"),
+                 peak <= kPeakTargetMiB);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString what = args.value(1), link = args.value(2);
+    if (what == "link" && link == "ftdi")
+        return LinkFtdi();
+    if (what == "link" && link == "com")
+        return LinkCom();
+    if (what == "link" && link == "usb")
+        return LinkUsb();
+    if (what == "scale" && (link == "ftdi" || link == "com"))
+        return Scale(link == "com");
+    std::fputs("usage: bench_write link ftdi|com|usb | scale ftdi|com\n", stderr);
+    return 2;
+}

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the default preset and runs the measuring programs in bench/, printing one table:
+# each figure with what it was measured against, its target and whether it was met.
+# Usage: scripts/bench.sh [figure ...]
+#   figures: ftdi com usb scale-ftdi scale-com log startup (default: all, about 6 minutes;
+#   com alone takes about 90 s, the time of the image on a 115200-baud wire)
+# Exit status 1 when a program failed or a target was missed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh default >/dev/null
+figures=("$@")
+[ ${#figures[@]} -gt 0 ] || figures=(ftdi com usb scale-ftdi scale-com log startup)
+
+export LD_LIBRARY_PATH="$PWD/build/sim/stand-in"
+export QT_QPA_PLATFORM=offscreen
+unset QLFW_DEVICE_EVENTS QLSIM_SOCKET
+
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -srm); $(date -u +%Y-%m-%d)"
+echo "Commit: $(git rev-parse --short HEAD 2>/dev/null || echo '?')$(git diff --quiet 2>/dev/null || echo ' (with changes)')"
+echo
+echo "| figure | measured | target | met |"
+echo "|---|---|---|---|"
+status=0
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+for f in "${figures[@]}"; do
+  case "$f" in
+    ftdi)       cmd=(build/bench/bench_write link ftdi) ;;
+    com)        cmd=(build/bench/bench_write link com) ;;
+    usb)        cmd=(build/bench/bench_write link usb) ;;
+    scale-ftdi) cmd=(build/bench/bench_write scale ftdi) ;;
+    scale-com)  cmd=(build/bench/bench_write scale com) ;;
+    log)        cmd=(build/bench/bench_log_pane) ;;
+    startup)    cmd=(build/bench/bench_startup) ;;
+    *) echo "unknown figure: $f" >&2; exit 2 ;;
+  esac
+  # The loader's own log lines go to its daily file; only the table reaches the terminal.
+  if ! "${cmd[@]}" >"$out" 2>"$out.err"; then
+    echo "| $f | failed: $(tail -n 1 "$out.err") | | **no** |"
+    status=1
+  fi
+  cat "$out"
+  grep -q '\*\*no\*\*' "$out" && status=1
+  rm -f "$out.err"
+done
+exit $status
