@@ -21,12 +21,16 @@ QString LogFilePath(const QString& exeDir, QDate day)
 void AppendLogFile(const QString& exeDir, const QString& line, const QDateTime& localNow)
 {
     const QString path = LogFilePath(exeDir, localNow.date());
-    // A failure here shows as the open failing below.
-    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    const bool created = file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-    if (!created && !file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
+    // The day's file usually exists: one open. Logs/ is made and the file created (with
+    // its mark) only when that fails; a failure there shows as the last open failing.
+    bool created = false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly)) {
+        QDir().mkpath(QFileInfo(path).path());
+        created = file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        if (!created && !file.open(QIODevice::WriteOnly | QIODevice::Append))
+            return;
+    }
     QByteArray bytes = created ? kUtf16LeMark : QByteArray();
     const QString text = QStringLiteral("[") + localNow.toString(kStampFormat)
                          + QStringLiteral("]\t") + line + QStringLiteral("\r\n");

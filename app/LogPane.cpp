@@ -15,10 +15,18 @@ TLogPane::TLogPane(QWidget* parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_repaint.setSingleShot(true);
+    m_repaint.setInterval(kLogRepaintMs);
+    // Enabling updates again repaints the pane once with every line added meanwhile.
+    connect(&m_repaint, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
 }
 
 void TLogPane::AppendLine(int kind, const QString& line)
 {
+    if (!m_repaint.isActive()) {
+        setUpdatesEnabled(false);
+        m_repaint.start();
+    }
     QTextCharFormat format;
     format.setForeground(KindColour(kind));
     QTextCursor cursor(document());

@@ -1,13 +1,19 @@
 #pragma once
 // The log pane: one paragraph per line, each in its kind's colour, the newest line kept
 // in view. A line is added with one cursor insert at the end of the document, so only the
-// new paragraph is laid out, however many lines the pane already holds.
+// new paragraph is laid out, however many lines the pane already holds. While lines come
+// in quickly the pane is painted at most once every kLogRepaintMs: a write session hands
+// over a line for every piece and waits for it, so a paint per line would set the pace
+// of the whole write.
 
 #include "platform/LogSink.h"
 
 #include <QPlainTextEdit>
+#include <QTimer>
 
 namespace ql {
+
+inline constexpr int kLogRepaintMs = 40;
 
 class TLogPane : public QPlainTextEdit {
 public:
@@ -18,6 +24,7 @@ public:
 
 private:
     int m_lines = 0;
+    QTimer m_repaint;  // runs while painting is held back
 };
 
 }  // namespace ql

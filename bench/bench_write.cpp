@@ -16,6 +16,7 @@
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"
 #include "links/LoaderRecord.h"
+#include "app/MainForm.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,6 +25,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -44,6 +46,9 @@ constexpr int kProbeIntervalMs = 10;
 constexpr int kScaleCounts[] = {1, 2, 4, 8};
 constexpr int kScalePayload = 128 * 1024;      // one map-7 sector: a COM-paced round stays short
 constexpr int kReplyPollMs = 6000;
+constexpr int kEndPollMs = 5;
+constexpr int kReadPauses = 2;  // FTDI: the empty poll and the settling pause of each read
+constexpr int kHandOverSamples = 5000;  // how often the end of the sessions is looked for
 
 constexpr double kFtdiTarget = 1.10;
 constexpr double kComTarget = 1.05;
@@ -106,7 +111,7 @@ bool WriteOnce(std::vector<TBenchLoader*> loaders, int devicesEach, TRun& run, T
                     return false;
             return true;
         },
-        kWriteMs);
+        kWriteMs, kEndPollMs);
     if (probe)
         probe->Stop();
     run.WallS = double(clock.nsecsElapsed()) / 1e9;
@@ -134,13 +139,15 @@ int LinkFtdi()
     TRun run;
     if (!WriteOnce({&loader}, 1, run))
         return Fail(QStringLiteral("the FTDI write did not complete"));
-    // Every request goes in 64-byte pieces with a pause between them, and its reply takes
-    // at least the one poll of the read that finds it queued.
+    // Every request goes in 64-byte pieces with a pause between them. Its read polls the
+    // queue from the moment the last piece has left, before any device can have answered,
+    // so it pauses at least once before the reply is queued and once more, as it must, to
+    // let the rest of the reply arrive.
     const QJsonArray trace = TraceOf(sim, kSerial, false);
     int pauses = 0;
     for (const QJsonValue& r : trace) {
         const int length = r.toObject().value("Length").toInt();
-        pauses += (length + kFtdiPieceSize - 1) / kFtdiPieceSize;
+        pauses += (length + kFtdiPieceSize - 1) / kFtdiPieceSize - 1 + kReadPauses;
     }
     run.MB = double(WritePieces(trace)) * kPieceBytes / kBytesPerMB;
     const double floorS = pauses * sleepMs / 1000;
@@ -248,6 +255,22 @@ int LinkUsb()
                  .arg(run.WallS, 0, 'f', 2).arg(bare.WallS, 0, 'f', 2).arg(trace.size())
                  .arg(run.WallS / bare.WallS, 0, 'f', 3),
              QStringLiteral("≤ 2 × bare client"), run.WallS <= kUsbTarget * bare.WallS);
+    // What one of the session's waits for the UI thread costs when the work is nothing.
+    std::atomic<bool> done{false};
+    QElapsedTimer handOverClock;
+    handOverClock.start();
+    std::thread caller([&] {
+        for (int i = 0; i < kHandOverSamples; ++i)
+            loader.Form().HandOver().RunOnUiThread([] {});
+        done = true;
+    });
+    RunUntil([&] { return done.load(); }, kWriteMs);
+    caller.join();
+    const double handOverUs = double(handOverClock.nsecsElapsed()) / 1e3 / kHandOverSamples;
+    PrintInfo(QStringLiteral("maker USB: per exchange, loader against bare client"),
+              QStringLiteral("%1 µs against %2 µs; an empty hand-over to the UI thread and back: %3 µs")
+                  .arg(run.WallS * 1e6 / trace.size(), 0, 'f', 0).arg(bare.WallS * 1e6 / trace.size(), 0, 'f', 0)
+                  .arg(handOverUs, 0, 'f', 0));
     PrintInfo(QStringLiteral("maker USB: loader CPU per MB written"),
               CpuPerMB(run) + QStringLiteral(" (bare client ") + CpuPerMB(bare) + ')');
     return 0;

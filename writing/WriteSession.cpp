@@ -63,6 +63,10 @@ int TWriteSession::Elapsed() const { return int(TickCount() - StartTick); }
 void TWriteSession::ShowProgress()
 {
     const int percent = PartsTotal == 0 ? 0 : int(uint64_t(PartsDone) * 100 / PartsTotal);
+    // A step that leaves the bar where it is costs the UI thread nothing: not handed over.
+    if (percent == shownPercent_)
+        return;
+    shownPercent_ = percent;
     handOver_.RunOnUiThread([&] {
         if (Progress)
             Progress(percent);
@@ -75,6 +79,7 @@ void TWriteSession::RunSession()
     ErrorCode = kWriteOk;
     LastResponseCode = 0;
     Completed = false;
+    shownPercent_ = -1;
     StartTick = TickCount();
     FirstSector = -1;
     LastSector = -1;

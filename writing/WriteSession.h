@@ -113,6 +113,7 @@ private:
     THandedLog log_;
     const TLiveOptions& options_;
     std::atomic<bool> stop_{false};
+    int shownPercent_ = -1;  // what the panel's bar shows; -1 before the first step
 };
 
 }  // namespace ql
