@@ -6,11 +6,11 @@
 #include "devices/ReadVersion.h"
 #include "links/DeviceChannel.h"
 #include "panels/FWLoaderDevGroup.h"
+#include "platform/QueuedCall.h"
 
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
-#include <QMetaObject>
 #include <QPushButton>
 
 namespace ql {
@@ -41,7 +41,7 @@ void TDiscoveryController::StartDiscovery()
     pass_ = std::make_unique<TReadVersion>(
         form_.DeviceList(), channel_, form_.HandOver(), form_, form_.LiveOptions(), form_.Options().serial,
         [this](FirmwareList& blocks, TFirmwareVersion& version) { return form_.LoadFirmware(blocks, version); });
-    pass_->Start([this] { QMetaObject::invokeMethod(this, [this] { MergeDiscovery(); }, Qt::QueuedConnection); });
+    pass_->Start([this] { PostQueued(this, [this] { MergeDiscovery(); }); });
 }
 
 void TDiscoveryController::MergeDiscovery()

@@ -3,9 +3,9 @@
 #include "app/MainForm.h"
 #include "app/MessageCatalogue.h"
 #include "panels/FWLoaderDevGroup.h"
+#include "platform/QueuedCall.h"
 #include "writing/WriteThread.h"
 
-#include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -64,7 +64,7 @@ void TWriteController::StartWrite(TDevEntry& device)
     device.Writer.store(started);
     threads_.push_back(std::move(thread));
     started->Start([this, started] {
-        QMetaObject::invokeMethod(this, [this, started] { WriteFinished(started); }, Qt::QueuedConnection);
+        PostQueued(this, [this, started] { WriteFinished(started); });
     });
     // The session's first step waits for this thread, so these lines come before its own.
     EnableButton(device, false);

@@ -1,6 +1,6 @@
 #include "platform/UiHandOver.h"
 
-#include <QMetaObject>
+#include "platform/QueuedCall.h"
 
 namespace ql {
 
@@ -62,7 +62,7 @@ void TUiHandOver::RunOnUiThread(const std::function<void()>& work)
     // Posted under the lock: once Shutdown has run, no thread touches the context, so
     // the destructor may delete it. The UI thread never waits for Qt's event queue while
     // it holds this lock.
-    QMetaObject::invokeMethod(m_context.get(), [this, call] { Serve(call); }, Qt::QueuedConnection);
+    PostQueued(m_context.get(), [this, call] { Serve(call); });
     m_changed.wait(lock, [&] {
         return call->State == TCall::Done || (call->State == TCall::Waiting && m_shutDown);
     });
