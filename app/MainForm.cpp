@@ -324,11 +324,11 @@ void TMainForm::FillComPortList()
 
 void TMainForm::OnDeviceChange(int eventCode)
 {
-    FillComPortList();
-    if (isNeedComPort->isChecked())
-        return;
-    if (eventCode == kDevNodesChanged)
+    // The debounce counts from the notification itself, not from the end of the port
+    // enumeration below, which can take tens of milliseconds.
+    if (!isNeedComPort->isChecked() && eventCode == kDevNodesChanged)
         RestartDevTimer();
+    FillComPortList();
 }
 
 void TMainForm::RestartDevTimer()

@@ -76,7 +76,7 @@ int main(int argc, char** argv)
     const QRegularExpression started(QStringLiteral("pass started at (\\d+)"));
     const QRegularExpression shown(QStringLiteral("pass shown at (\\d+): (\\d+) new device\\(s\\), the pass took (\\d+) ms"));
 
-    std::vector<double> toFirstPass, toFirstShown, plugged;
+    std::vector<double> toFirstPass, toFirstShown, plugged, toPassStart, afterPass;
     for (int i = 0; i < starts; ++i) {
         QTemporaryDir dir;
         const QString exe = dir.filePath(QStringLiteral("qlfwloader"));
@@ -114,11 +114,22 @@ int main(int argc, char** argv)
         const qint64 pluggedAt = MonotonicMs();
         if (!sim.AskOk("add " + TrackerJson(serial, "Ftdi")))
             return Fail(QStringLiteral("the tracker could not be added"));
-        do {
-            if (!output.Next(shown, match))
+        // The pass the plug-in caused: when it started, when its new panel was on screen.
+        const QRegularExpression either(
+            QStringLiteral("pass (started|shown) at (\\d+)(?:: (\\d+) new device\\(s\\), the pass took (\\d+) ms)?"));
+        qint64 passStartedAt = 0;
+        for (;;) {
+            if (!output.Next(either, match))
                 return Fail(QStringLiteral("the tracker never appeared"));
-        } while (match.captured(2).toInt() == 0);
-        plugged.push_back(double(match.captured(1).toLongLong() - pluggedAt - match.captured(3).toLongLong()));
+            if (match.captured(1) == QStringLiteral("started"))
+                passStartedAt = match.captured(2).toLongLong();
+            else if (match.captured(3).toInt() > 0)
+                break;
+        }
+        const qint64 shownAt = match.captured(2).toLongLong(), passMs = match.captured(4).toLongLong();
+        toPassStart.push_back(double(passStartedAt - pluggedAt));
+        afterPass.push_back(double(shownAt - passStartedAt - passMs));
+        plugged.push_back(double(shownAt - pluggedAt - passMs));
 
         loader.terminate();
         if (!loader.waitForFinished(kQuitMs))
@@ -134,7 +145,9 @@ int main(int argc, char** argv)
     const double worst = Percentile(plugged, 1.0);
     PrintRow(QStringLiteral("A tracker plugged in its bootloader: on screen, less its identification (worst of %1)")
                  .arg(starts),
-             QStringLiteral("%1 ms (median %2 ms)").arg(worst, 0, 'f', 0).arg(Percentile(plugged, 0.5), 0, 'f', 0),
+             QStringLiteral("%1 ms (median %2 ms: %3 ms to the pass's start, %4 ms from the pass's end to the screen)")
+                 .arg(worst, 0, 'f', 0).arg(Percentile(plugged, 0.5), 0, 'f', 0)
+                 .arg(Percentile(toPassStart, 0.5), 0, 'f', 0).arg(Percentile(afterPass, 0.5), 0, 'f', 0),
              QStringLiteral("≤ 150 ms"), worst <= kShownTargetMs);
     return 0;
 }
