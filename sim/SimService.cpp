@@ -26,6 +26,8 @@ constexpr char kEventsEnv[] = "QLFW_DEVICE_EVENTS";
 constexpr char kDevicesChanged[] = "7";
 constexpr size_t kMaxTraceEntries = 200000;
 constexpr int kLineRetryMs = 1;        // a full pty buffer is tried again this soon
+constexpr int64_t kIdleWaitUs = 1000000;
+constexpr qsizetype kLineBatchBytes = 8;  // paced: bytes handed to the line at once  // nothing due: the thread still looks round once a second
 constexpr int kBitsPerByte = 10;       // 8N1: start bit, 8 data bits, stop bit
 constexpr uint8_t kStrayByte = 0x00;
 constexpr size_t kMaxSocketPath = sizeof(sockaddr_un::sun_path) - 1;
@@ -357,7 +359,7 @@ void TSimService::Notify()
                  reinterpret_cast<sockaddr*>(&address), sizeof(address));
 }
 
-int TSimService::NextTimeoutMs(int64_t nowUs) const
+int64_t TSimService::NextTimeoutUs(int64_t nowUs) const
 {
     int64_t next = INT64_MAX;
     for (const TPending& p : Pending)
@@ -365,12 +367,22 @@ int TSimService::NextTimeoutMs(int64_t nowUs) const
     for (const auto& slot : Slots) {
         if (slot->BackAtUs >= 0)
             next = std::min(next, slot->BackAtUs);
-        if (!slot->Out.isEmpty())
-            next = std::min(next, slot->RetryAtUs >= 0 ? slot->RetryAtUs : slot->WireFreeUs);
+        if (slot->Out.isEmpty())
+            continue;
+        if (slot->RetryAtUs >= 0) {
+            next = std::min(next, slot->RetryAtUs);
+        } else {
+            // A paced line hands bytes over like a UART's receive FIFO: a batch once its
+            // last byte has crossed the wire, the end of a reply as soon as it has.
+            const qsizetype batch = std::min<qsizetype>(kLineBatchBytes, slot->Out.size());
+            next = std::min(next, slot->WireFreeUs + WireTimeUs(batch - 1, slot->Baud()));
+        }
     }
+    // Microseconds, not milliseconds: a paced line at 115200 baud takes a byte every
+    // 87 us, and a wake-up rounded to the next millisecond would hold each reply back.
     if (next == INT64_MAX)
-        return 1000;
-    return int(std::clamp<int64_t>((next - nowUs + 999) / 1000, 0, 1000));
+        return kIdleWaitUs;
+    return std::clamp<int64_t>(next - nowUs, 0, kIdleWaitUs);
 }
 
 void TSimService::Run()
@@ -379,7 +391,7 @@ void TSimService::Run()
     std::vector<uint64_t> owners;  // connection id, or slot id with the top bit set
     constexpr uint64_t kSlotBit = 1ull << 63;
     while (Running) {
-        int timeoutMs;
+        int64_t timeoutUs;
         {
             std::lock_guard guard(Lock);
             fds.assign({{WakeRead, POLLIN, 0}, {ListenFd, POLLIN, 0}});
@@ -394,9 +406,10 @@ void TSimService::Run()
                     owners.push_back(slot->Id | kSlotBit);
                 }
             }
-            timeoutMs = NextTimeoutMs(NowUs());
+            timeoutUs = NextTimeoutUs(NowUs());
         }
-        ::poll(fds.data(), nfds_t(fds.size()), timeoutMs);
+        const timespec timeout{time_t(timeoutUs / 1000000), long(timeoutUs % 1000000) * 1000};
+        ::ppoll(fds.data(), nfds_t(fds.size()), &timeout, nullptr);
         std::lock_guard guard(Lock);
         if (fds[0].revents) {
             char drain[64];

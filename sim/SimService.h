@@ -53,7 +53,7 @@ private:
     struct TPending;
 
     void Run();
-    int NextTimeoutMs(int64_t nowUs) const;
+    int64_t NextTimeoutUs(int64_t nowUs) const;
     void Accept();
     void ReadConnection(uint64_t id);
     void HandleMessage(TConnection& connection, const uint8_t* bytes, size_t count);
