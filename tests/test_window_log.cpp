@@ -59,6 +59,15 @@ TEST_F(WindowLog, TheNewestLineStaysInView)
     EXPECT_EQ(form->reLog->LineCount(), firstLine + 300);
 }
 
+TEST_F(WindowLog, PaintingHeldBackDuringABurstComesBack)
+{
+    for (int i = 0; i < 50; ++i)
+        form->LogText(lkInfo, QString::number(i));
+    // A pane that stayed unpainted after the burst would look frozen to the technician.
+    EXPECT_TRUE(PumpUntil([&] { return form->reLog->updatesEnabled(); }, 10 * kLogRepaintMs));
+    EXPECT_EQ(NewLines().size(), 50);
+}
+
 TEST_F(WindowLog, TheDailyFileGetsTheLinesOnlyWhileTheBoxIsTicked)
 {
     const QString path = LogFilePath(ExeDir(), QDate::currentDate());
