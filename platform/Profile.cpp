@@ -23,24 +23,26 @@ const QString kNativeLineEnd = QStringLiteral("\r\n");
 const QString kNativeLineEnd = QStringLiteral("\n");
 #endif
 
+// Views into a line of m_lines: a lookup scans every line of the file, so it copies
+// nothing until it has found what it looks for.
 struct TKeyLine {
-    QString Name;
-    QString Value;
+    QStringView Name;
+    QStringView Value;
 };
 
 // The name of a "[section]" line; a missing "]" ends the name at the end of the line.
-std::optional<QString> SectionName(const QString& line)
+std::optional<QStringView> SectionName(QStringView line)
 {
-    const QString text = line.trimmed();
+    const QStringView text = line.trimmed();
     if (!text.startsWith(u'['))
         return std::nullopt;
     const qsizetype close = text.indexOf(u']');
     return text.mid(1, close < 0 ? -1 : close - 1).trimmed();
 }
 
-std::optional<TKeyLine> KeyLine(const QString& line)
+std::optional<TKeyLine> KeyLine(QStringView line)
 {
-    const QString text = line.trimmed();
+    const QStringView text = line.trimmed();
     const qsizetype equals = text.indexOf(u'=');
     if (equals <= 0 || text.startsWith(kCommentMark) || text.startsWith(u'['))
         return std::nullopt;
@@ -50,15 +52,15 @@ std::optional<TKeyLine> KeyLine(const QString& line)
     return key;
 }
 
-QString WithoutQuotes(const QString& value)
+QString WithoutQuotes(QStringView value)
 {
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
         && value.back() == value.front())
-        return value.mid(1, value.size() - 2);
-    return value;
+        return value.mid(1, value.size() - 2).toString();
+    return value.toString();
 }
 
-bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool SameName(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 bool HasLineBreak(const QString& text) { return text.contains(u'\n') || text.contains(u'\r'); }
 
@@ -181,7 +183,7 @@ TProfile::TSpan TProfile::FindSection(const QString& section) const
 {
     TSpan span;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const std::optional<QString> name = SectionName(m_lines[i]);
+        const std::optional<QStringView> name = SectionName(m_lines[i]);
         if (!name)
             continue;
         if (span.Header >= 0) {
@@ -230,7 +232,7 @@ QStringList TProfile::KeyNames(const QString& section) const
     for (qsizetype i = span.Header + 1; i < span.End; ++i) {
         const std::optional<TKeyLine> line = KeyLine(m_lines[i]);
         if (line && !names.contains(line->Name, Qt::CaseInsensitive))
-            names << line->Name;
+            names << line->Name.toString();
     }
     return names;
 }
@@ -249,7 +251,7 @@ bool TProfile::WriteString(const QString& section, const QString& key, const QSt
     const qsizetype at = FindKey(span, key);
     if (at >= 0) {
         // The file's spelling of the name stays.
-        m_lines[at] = KeyLine(m_lines[at])->Name + u'=' + value;
+        m_lines[at] = KeyLine(m_lines[at])->Name.toString() + u'=' + value;
         return true;
     }
     const QString line = key + u'=' + value;
