@@ -83,6 +83,12 @@ void Print(const QString& figure, const QString& measured, const QString& target
 
 }  // namespace
 
+int BenchFailed(const char* program, const QString& why)
+{
+    std::fprintf(stderr, "%s: %s\n", program, qPrintable(why));
+    return 1;
+}
+
 void PrintRow(const QString& figure, const QString& measured, const QString& target, bool met)
 {
     Print(figure, measured, target, met ? "yes" : "**no**");

@@ -35,6 +35,9 @@ private:
     std::vector<double> latencies_;
 };
 
+// A measuring program's failure on standard error ("program: why"); its exit status, 1.
+int BenchFailed(const char* program, const QString& why);
+
 // One row of the table: | figure | measured | target | met |.
 void PrintRow(const QString& figure, const QString& measured, const QString& target, bool met);
 // A row that only reports (no target).

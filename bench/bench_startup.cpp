@@ -30,11 +30,7 @@ constexpr double kStartTargetMs = 400;
 constexpr double kShownTargetMs = 150;
 constexpr uint32_t kFirstSerial = 7300001;
 
-int Fail(const QString& why)
-{
-    std::fprintf(stderr, "bench_startup: %s\n", qPrintable(why));
-    return 1;
-}
+int Fail(const QString& why) { return BenchFailed("bench_startup", why); }
 
 // The loader's standard error, line by line, as it comes.
 class TLoaderOutput {

@@ -58,11 +58,7 @@ constexpr double kScaleTarget = 1.3;
 constexpr double kLatencyTargetMs = 50;
 constexpr double kPeakTargetMiB = 150;
 
-int Fail(const QString& why)
-{
-    std::fprintf(stderr, "bench_write: %s\n", qPrintable(why));
-    return 1;
-}
+int Fail(const QString& why) { return BenchFailed("bench_write", why); }
 
 QJsonArray TraceOf(TSimProcess& sim, uint32_t serial, bool withBytes)
 {
@@ -123,20 +119,35 @@ bool WriteOnce(std::vector<TBenchLoader*> loaders, int devicesEach, TRun& run, T
     return ended && completed == int(loaders.size()) * devicesEach;
 }
 
+// The simulator with one tracker and a loader window that has found it, the trace cleared
+// so that it holds the write session's requests only.
+bool StartOne(TSimProcess& sim, TBenchLoader& loader, const QByteArray& tracker, bool com, QString& error)
+{
+    if (!sim.Start("[" + tracker + "]", {}, error))
+        return false;
+    LoaderOptions options;
+    if (com)
+        options.comportName = sim.ComPortPath(kSerial);
+    if (!loader.Open(options, error))
+        return false;
+    if (!RunUntil([&] { return loader.DeviceCount() == 1 && !loader.Busy(); }, kPassMs)) {
+        error = QStringLiteral("the loader did not find the tracker");
+        return false;
+    }
+    sim.AskOk("cleartrace " + QByteArray::number(kSerial));
+    return true;
+}
+
 QString CpuPerMB(const TRun& run) { return QStringLiteral("%1 CPU s/MB").arg(run.CpuS / run.MB, 0, 'f', 3); }
 
 int LinkFtdi()
 {
     TSimProcess sim;
-    QString error;
-    if (!sim.Start("[" + TrackerJson(kSerial, "Ftdi") + "]", {}, error))
-        return Fail(error);
     TBenchLoader loader;
-    if (!loader.Open({}, error))
+    QString error;
+    if (!StartOne(sim, loader, TrackerJson(kSerial, "Ftdi"), false, error))
         return Fail(error);
     const double sleepMs = MeanSleepMs(kFtdiPollPauseMs, kSleepSamples);
-    RunUntil([&] { return loader.DeviceCount() == 1 && !loader.Busy(); }, kPassMs);
-    sim.AskOk("cleartrace " + QByteArray::number(kSerial));
     TRun run;
     if (!WriteOnce({&loader}, 1, run))
         return Fail(QStringLiteral("the FTDI write did not complete"));
@@ -165,18 +176,12 @@ int LinkFtdi()
 int LinkCom()
 {
     TSimProcess sim;
-    QString error;
-    if (!sim.Start("[" + TrackerJson(kSerial, "ComPort", "\"Faults\": {\"PaceBaud\": true}") + "]", {}, error))
-        return Fail(error);
-    LoaderOptions options;
-    options.comportName = sim.ComPortPath(kSerial);
     TBenchLoader loader;
-    if (!loader.Open(options, error))
+    QString error;
+    if (!StartOne(sim, loader, TrackerJson(kSerial, "ComPort", "\"Faults\": {\"PaceBaud\": true}"), true, error))
         return Fail(error);
-    RunUntil([&] { return loader.DeviceCount() == 1 && !loader.Busy(); }, kPassMs);
     uint64_t in0 = 0, out0 = 0, in1 = 0, out1 = 0;
     sim.WireBytes(kSerial, in0, out0);
-    sim.AskOk("cleartrace " + QByteArray::number(kSerial));
     TRun run;
     if (!WriteOnce({&loader}, 1, run))
         return Fail(QStringLiteral("the COM-port write did not complete"));
@@ -241,14 +246,10 @@ int LinkUsb()
 {
     constexpr uint16_t kUsbTag = 1;
     TSimProcess sim;
-    QString error;
-    if (!sim.Start("[" + TrackerJson(kSerial, "MakerUsb", "\"UsbTag\": 1") + "]", {}, error))
-        return Fail(error);
     TBenchLoader loader;
-    if (!loader.Open({}, error))
+    QString error;
+    if (!StartOne(sim, loader, TrackerJson(kSerial, "MakerUsb", "\"UsbTag\": 1"), false, error))
         return Fail(error);
-    RunUntil([&] { return loader.DeviceCount() == 1 && !loader.Busy(); }, kPassMs);
-    sim.AskOk("cleartrace " + QByteArray::number(kSerial));
     TRun run;
     if (!WriteOnce({&loader}, 1, run))
         return Fail(QStringLiteral("the maker-USB write did not complete"));
