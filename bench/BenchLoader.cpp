@@ -17,8 +17,6 @@
 namespace ql::bench {
 namespace {
 
-// Window at 0,0 800×520, automatic writing off, log height 209, daily log file on.
-constexpr char kSettings[] = "[COMMON]\nLanguage=English\nMainForm=0,0,800,520,0,209,1,0,0,0,0,0\n";
 constexpr int kWriteCompletedMessage = 25;
 
 }  // namespace
@@ -30,7 +28,7 @@ TBenchLoader::~TBenchLoader() = default;
 bool TBenchLoader::Open(const LoaderOptions& options, QString& error)
 {
     QFile ini(dir_.filePath(QStringLiteral("QLFWLoader.ini")));
-    if (!dir_.isValid() || !ini.open(QIODevice::WriteOnly) || ini.write(kSettings) < 0) {
+    if (!dir_.isValid() || !ini.open(QIODevice::WriteOnly) || ini.write(kBenchSettings) < 0) {
         error = QStringLiteral("cannot write the settings file");
         return false;
     }

@@ -20,6 +20,11 @@ class TMainForm;
 
 namespace ql::bench {
 
+// The settings a measured window starts with: English, window at 0,0 800×520, automatic
+// writing off, log height 209, the daily log file on.
+inline constexpr char kBenchSettings[] =
+    "[COMMON]\nLanguage=English\nMainForm=0,0,800,520,0,209,1,0,0,0,0,0\n";
+
 class TBenchLoader {
 public:
     TBenchLoader();

@@ -7,6 +7,7 @@
 #include "app/LogFile.h"
 #include "app/LogPane.h"
 #include "app/MainForm.h"
+#include "bench/BenchLoader.h"
 #include "bench/Measure.h"
 
 #include <QApplication>
@@ -27,8 +28,7 @@ constexpr int kLinesBetweenEvents = 50;
 constexpr int kBatch = 100;
 constexpr int kDevice = 7100001;
 constexpr double kTarget = 1.5;
-// The window's settings with the daily log file on (the default) or off ("pane-only").
-constexpr char kSettingsWithFile[] = "[COMMON]\nLanguage=English\nMainForm=0,0,800,520,0,209,1,0,0,0,0,0\n";
+// The window's settings with the daily log file off ("pane-only"); on is kBenchSettings.
 constexpr char kSettingsPaneOnly[] = "[COMMON]\nLanguage=English\nMainForm=0,0,800,520,0,209,0,0,0,0,0,0\n";
 
 }  // namespace
@@ -39,7 +39,7 @@ int main(int argc, char** argv)
     const bool paneOnly = app.arguments().value(1) == QStringLiteral("pane-only");
     QTemporaryDir dir;
     QFile ini(dir.filePath(QStringLiteral("QLFWLoader.ini")));
-    if (!dir.isValid() || !ini.open(QIODevice::WriteOnly) || ini.write(paneOnly ? kSettingsPaneOnly : kSettingsWithFile) < 0) {
+    if (!dir.isValid() || !ini.open(QIODevice::WriteOnly) || ini.write(paneOnly ? kSettingsPaneOnly : kBenchSettings) < 0) {
         std::fputs("bench_log_pane: cannot write the settings file\n", stderr);
         return 1;
     }
