@@ -74,6 +74,11 @@ void TWriteController::StartWrite(TDevEntry& device)
 
 void TWriteController::WriteFinished(TWriteThread* thread)
 {
+    // Stop() may have joined and freed the session while this report was still queued.
+    const bool running = std::any_of(threads_.begin(), threads_.end(),
+                                     [thread](const auto& t) { return t.get() == thread; });
+    if (!running)
+        return;
     thread->Join();
     const TWriteSession& session = thread->Session;
     TDevEntry& device = *session.Device;

@@ -1,5 +1,6 @@
 #include "devices/Identification.h"
 
+#include "firmware/TextScan.h"
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
 #include "links/LoaderReplies.h"
@@ -144,8 +145,10 @@ bool ReadVersionText(TPassContext& pass, TDevEntry& device)
             pass.Channel.ReadLink(device, reply.data(), kVersionTextTimeoutMs, kVersionTextMaxBytes);
         if (got < kVersionTextMinBytes)
             continue;
+        // The application firmware sends a C string: what follows its zero byte is
+        // whatever was left in the device's buffer, not part of the version.
         const QByteArray text(reinterpret_cast<const char*>(reply.data()), got);
-        ParseVersion(device.FirmwareVersion, text);
+        ParseVersion(device.FirmwareVersion, UpToZero(text));
         if (device.FirmwareVersion.VersionNumber != 0)
             return true;
     }

@@ -76,6 +76,36 @@ TEST_F(Identify, AnApplicationIsAskedToStartItsLoader)
     }
 }
 
+TEST_F(Identify, TheVersionTextEndsAtItsZeroByte)
+{
+    // What follows the zero byte is left-over buffer, not part of the version.
+    struct TCase {
+        QByteArray Reply;
+        QByteArray Tag;
+        uint16_t Number;
+        QByteArray Suffix;
+    } cases[] = {
+        {QByteArray("Unknown\0", 8), kUnknownTag, 1, ""},
+        {QByteArray("QRGX-13.38\0xx", 13), "QRGX", 1338, ""},
+        {QByteArray("QRGX-13.38b\0\xFF\xFF", 14), "QRGX", 1338, "b"},
+    };
+    uint32_t serial = 3250000;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Reply.toHex(' ').constData());
+        sim::TSimTracker tracker = TestTracker(++serial, TSimLink::Ftdi, TSimMode::Application);
+        tracker.FirmwareVersion = c.Reply;
+        auto device = bench.Add(tracker);
+        TPassContext pass = Pass();
+        EXPECT_TRUE(IdentifyDevice(pass, *device));
+        EXPECT_EQ(pass.ErrorCode, kPassOk);
+        EXPECT_EQ(device->FirmwareVersion.Tag, c.Tag);
+        EXPECT_EQ(device->FirmwareVersion.VersionNumber, c.Number);
+        EXPECT_EQ(device->FirmwareVersion.Suffix, c.Suffix);
+        // Answered at the first attempt.
+        EXPECT_EQ(TextCommands(bench.Sim.Trace(serial)).count("FL_READ_VERSION$"), 1);
+    }
+}
+
 TEST_F(Identify, AnNrfApplicationComesBackInItsBootloader)
 {
     // On a COM port the line stays while the tracker restarts behind it.

@@ -328,3 +328,43 @@ TEST_F(Programming, EndingsBeforeAnySectorRequest)
         EXPECT_EQ(log.Lines[0].Kind, lkInfo);
     }
 }
+
+namespace {
+
+// The closing window's hand-over: nothing handed over runs any more.
+class TDroppingHandOver : public THandOver {
+public:
+    void RunOnUiThread(const std::function<void()>&) override {}
+};
+
+}  // namespace
+
+TEST_F(Programming, ASessionWhoseImageLoadWasDroppedNeverReachesTheDevice)
+{
+    TDroppingHandOver dropping;
+    device = bench.Add(Map1Tracker(6900001));
+    ASSERT_TRUE(device);
+    device->InBootloader = true;
+    device->ProcessorId = kMap1Processor;
+    TWriteSession session(bench.Channel, dropping, log, bench.Options, *device);
+    session.LoadFirmware = ImageLoader(Map1Image());
+    session.DontCheckCompatibility = true;
+    session.RunSession();
+    EXPECT_EQ(session.ErrorCode, kErrImageLoad);
+    EXPECT_FALSE(session.Completed);
+    EXPECT_TRUE(bench.Sim.Trace(6900001).empty());
+    EXPECT_EQ(device->QlusbHandle, 0u);
+}
+
+TEST_F(Programming, TheImageVersionTravelsAsTheHeaderBytes)
+{
+    // A suffix byte above 0x7F goes out as that one byte, never as its UTF-8 pair.
+    const QByteArray version("QRGX-13.39\xE9", 11);
+    auto session = Session(Map1Tracker(6900002), Map1Image(kTwoSectorPayload, version));
+    ASSERT_TRUE(session);
+    session->RunSession();
+    const auto trace = bench.Sim.Trace(6900002);
+    ASSERT_FALSE(trace.empty());
+    EXPECT_EQ(trace[0].Command, 14);
+    EXPECT_EQ(trace[0].Bytes.mid(kLoaderHeaderSize), version);
+}

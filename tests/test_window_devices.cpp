@@ -128,6 +128,29 @@ TEST_F(WindowDevices, DestroyingTheWindowDuringAWriteStopsTheSession)
     EXPECT_EQ(sim.Mode(boot.Serial), sim::TSimMode::Bootloader);
 }
 
+// Stopping the sessions frees them while their end reports may still be queued: a late
+// report finds no running session and does nothing.
+TEST_F(WindowDevices, AnEndReportQueuedBeforeTheStopIsIgnored)
+{
+    sim::TSimTracker boot;
+    boot.Serial = 1000001;
+    boot.Link = sim::TSimLink::MakerUsb;
+    ASSERT_TRUE(sim.AddTracker(boot));
+    TMainForm& w = ShowWithControllers();
+    ASSERT_TRUE(PumpUntil([&] { return Entry(1000001) != nullptr; }, kPassMs));
+    controllers->Writes().StartWrite(*Entry(1000001));
+    ASSERT_EQ(controllers->Writes().RunningCount(), 1);
+    // As the window's close does: the hand-over first, so the session cannot wait on
+    // this thread, then the stop, which joins it; its end report is now queued.
+    static_cast<TUiHandOver&>(w.HandOver()).Shutdown();
+    controllers->Writes().Stop();
+    const int lines = int(LogLines().size());
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(int(LogLines().size()), lines);
+    EXPECT_EQ(controllers->Writes().RunningCount(), 0);
+}
+
 TEST_F(WindowDevices, UpdateDevicesDuringAWriteKeepsTheDeviceBeingWritten)
 {
     sim::TSimTracker boot;

@@ -109,8 +109,10 @@ void TWriteSession::RunSession()
 
 void TWriteSession::ReloadFirmware()
 {
+    // Starts as a failed load: a hand-over dropped by the closing window leaves it so, and
+    // the session ends without opening the link.
+    bool loaded = false;
     handOver_.RunOnUiThread([&] {
-        bool loaded = false;
         try {
             loaded = LoadFirmware && LoadFirmware(Blocks, ImageVersion);
         } catch (const TFirmwareBlockTooBig& tooBig) {
@@ -122,12 +124,13 @@ void TWriteSession::ReloadFirmware()
             Device->StartOffset = ImageVersion.StartOffset;
             Device->SdRequirement = ImageVersion.SdRequirement;
         } else {
-            ErrorCode = kErrImageLoad;
             Device->NrfFamily = false;
             Device->StartOffset = 0;
             Device->SdRequirement = 0;
         }
     });
+    if (!loaded)
+        ErrorCode = kErrImageLoad;
 }
 
 void TWriteSession::ReleaseImage()
@@ -209,7 +212,8 @@ bool TWriteSession::CompatibilityExchange(const QByteArray& request, uint32_t ti
 
 bool TWriteSession::RequestFirmwareCompatibility()
 {
-    const QByteArray text = VersionText(ImageVersion).toLocal8Bit();
+    // The device compares the header's bytes: one byte per character, whatever the locale.
+    const QByteArray text = VersionText(ImageVersion).toLatin1();
     const QByteArray request = BuildLoaderRecord(kCmdFirmwareCompatibility, kDefaultArgument, 0,
                                                  U8(text), size_t(text.size()));
     return CompatibilityExchange(request, kFirmwareCompatibilityTimeoutMs, kStatusTooOld,
