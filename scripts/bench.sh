@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh default >/dev/null
+bash scripts/install-deps.sh bench
 figures=("$@")
 [ ${#figures[@]} -gt 0 ] || figures=(ftdi com usb scale-ftdi scale-com log startup)
 

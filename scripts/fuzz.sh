@@ -7,9 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${1:-1000000}"
 shift || true
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh build fuzz
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 --target fuzz_all
+cmake --build --preset fuzz -j"$(nproc)" --target fuzz_all
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=($(ls fuzz/seeds | sed 's/\.txt$//'))
 status=0

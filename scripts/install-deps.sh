@@ -1,14 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those that are missing.
+# Installs the Debian packages that the command at hand needs, only those that are missing.
 # Runs apt-get directly as root, through sudo otherwise.
+# Usage: scripts/install-deps.sh [need ...]   (default: build)
+#   build  compilers, CMake, Qt, libudev and GoogleTest: everything the default build needs
+#   test   what the test suite runs beside the built programs
+#   fuzz   clang and its fuzzing runtime, xxd for the seeds
+#   bench  what the measuring programs and their plots need
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev libudev-dev
-  libgtest-dev
-  clang libclang-rt-14-dev xxd
+declare -A need_packages=(
+  [build]="cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libudev-dev libgtest-dev"
+  [test]=""
+  [fuzz]="clang libclang-rt-14-dev xxd"
+  [bench]=""
 )
+
+needs=("$@")
+[ ${#needs[@]} -gt 0 ] || needs=(build)
+packages=()
+for need in "${needs[@]}"; do
+  if [ -z "${need_packages[$need]+set}" ]; then
+    echo "install-deps.sh: unknown need '$need' (build, test, fuzz, bench)" >&2
+    exit 2
+  fi
+  # shellcheck disable=SC2206  # the lists are plain words
+  packages+=(${need_packages[$need]})
+done
 
 missing=()
 for p in "${packages[@]}"; do

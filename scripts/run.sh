@@ -33,9 +33,20 @@ if [ "$use_sim" = yes ]; then
   export QLFW_DEVICE_EVENTS="$demo/device-events"
   ./build/sim/qltracker-sim > "$demo/sim.out" 2>&1 &
   sim_pid=$!
-  for _ in $(seq 50); do grep -q '^Ready' "$demo/sim.out" 2>/dev/null && break; sleep 0.1; done
+  for _ in $(seq 50); do
+    grep -q '^Ready' "$demo/sim.out" 2>/dev/null && break
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+  done
   cat "$demo/sim.out"
-  eval "$(grep '^  export ' "$demo/sim.out")"
+  if ! grep -q '^Ready' "$demo/sim.out"; then
+    echo "run.sh: qltracker-sim did not start (its output is above); the loader is not started." >&2
+    exit 1
+  fi
+  # Only the two values the stand-in libraries need are taken from what it printed.
+  LD_LIBRARY_PATH=$(sed -n 's/^  export LD_LIBRARY_PATH=//p' "$demo/sim.out")
+  QLSIM_SOCKET=$(sed -n 's/^  export QLSIM_SOCKET=//p' "$demo/sim.out")
+  export LD_LIBRARY_PATH QLSIM_SOCKET
   echo "No driver library on this machine: the loader runs against the simulated trackers."
   # No exec: the trap must stop the simulator when the loader ends.
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
