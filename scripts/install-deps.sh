@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libudev-dev
   libgtest-dev
   clang libclang-rt-14-dev xxd
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream
 )
 
 missing=()
