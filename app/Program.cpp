@@ -43,6 +43,8 @@ int RunLoader(int argc, char** argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(kApplicationName);
+    // The installed desktop entry's name: desktops match the window to its entry and icon.
+    QGuiApplication::setDesktopFileName(kApplicationName);
     int result = -1;
     std::unique_ptr<TMainForm> form;
     try {
