@@ -51,7 +51,42 @@ QString WithoutOptionMark(const QString& argument)
     return argument;
 }
 
+struct TInfoWord {
+    const char* Word;
+    TInfoRequest Request;
+};
+
+// Matched after one option mark is removed, so "help", "-help", "/HELP" alike.
+const std::array<TInfoWord, 2> kInfoKeywords = {{
+    {"help", TInfoRequest::Help},
+    {"version", TInfoRequest::Version},
+}};
+
+// The usual forms, matched as typed: two dashes are no keyword by the rule above.
+const std::array<TInfoWord, 3> kInfoUsualForms = {{
+    {"--help", TInfoRequest::Help},
+    {"-h", TInfoRequest::Help},
+    {"--version", TInfoRequest::Version},
+}};
+
 }  // namespace
+
+TInfoRequest FindInfoRequest(const QStringList& arguments)
+{
+    for (const QString& argument : arguments) {
+        const QString lower = argument.toLower();
+        const QString keyword = WithoutOptionMark(argument).toLower();
+        for (const TInfoWord& form : kInfoUsualForms) {
+            if (lower == QLatin1String(form.Word))
+                return form.Request;
+        }
+        for (const TInfoWord& word : kInfoKeywords) {
+            if (keyword == QLatin1String(word.Word))
+                return word.Request;
+        }
+    }
+    return TInfoRequest::None;
+}
 
 LoaderOptions ParseCommandLine(const QStringList& arguments)
 {

@@ -14,6 +14,15 @@
 
 namespace ql {
 
+// A request answered on standard output instead of a run: usage or version.
+enum class TInfoRequest { None, Help, Version };
+
+// The first "help" or "version" among the arguments, by the keyword rule above, or one
+// of the usual forms "--help", "-h" and "--version" (any letter case). Reads raw
+// arguments, so it can be asked before the lock is taken and before any application
+// object exists.
+TInfoRequest FindInfoRequest(const QStringList& arguments);
+
 // Parses the arguments that follow the program name.
 LoaderOptions ParseCommandLine(const QStringList& arguments);
 

@@ -96,6 +96,29 @@ const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
     /* 82 */ u"Обновить список устройств",
     /* 83 */ u"Закрывать после обновления",
     /* 84 */ u"Ручной выбор прошивки",
+    /* 85 */ u"Использование: qlfwloader [ПАРАМЕТР]... [ФАЙЛ.eraw]\n"
+             u"Находит приборы Quillomar, подключенные через мост FTDI, USB-интерфейс производителя\n"
+             u"или COM порт, и обновляет их прошивку.\n"
+             u"\n"
+             u"Параметры (в любом регистре, с одним знаком \"-\" или \"/\" впереди или без него):\n"
+             u"  autowrite        прошивать автоматически каждый прибор в режиме загрузчика\n"
+             u"  autoclose        закрыться после успешного обновления с кодом завершения 1\n"
+             u"  startapp         запускать приложение после обновления\n"
+             u"  disableftdi      не искать приборы за мостами FTDI\n"
+             u"  usestartloader   обновлять через стартовый загрузчик (только в этом запуске)\n"
+             u"  dontcheckcpbl    не проверять совместимость прошивки и прибора\n"
+             u"  externfirmware   брать прошивку из файла вместо встроенной\n"
+             u"  serialNNNNNNN    только прибор с этим семизначным серийным номером (USB производителя)\n"
+             u"  comport=ИМЯ      шить через COM порт ИМЯ (только в этом запуске)\n"
+             u"  console          выводить каждую строку лога также в стандартный вывод\n"
+             u"  ФАЙЛ.eraw        файл прошивки\n"
+             u"  help, --help, -h     эта справка\n"
+             u"  version, --version   версия программы\n"
+             u"\n"
+             u"Код завершения: 1 после автоматического закрытия, последовавшего за успешным\n"
+             u"обновлением, иначе 255.\n"
+             u"Настройки и логи: QLFWLoader.ini и Logs/ рядом с программой, если там можно\n"
+             u"создавать файлы, иначе в ~/.local/share/qlfwloader/.\n",
     // English
     /*  0 */ u"FTDI device driver is not installed",
     /*  1 */ u"Morvessan device driver is not installed",
@@ -182,6 +205,29 @@ const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
     /* 82 */ u"Update device list",
     /* 83 */ u"Close after update",
     /* 84 */ u"Select firmware file",
+    /* 85 */ u"Usage: qlfwloader [OPTION]... [FILE.eraw]\n"
+             u"Finds Quillomar trackers connected through an FTDI bridge, the maker's USB interface\n"
+             u"or a COM port, and updates their firmware.\n"
+             u"\n"
+             u"Options (any letter case, with or without one leading \"-\" or \"/\"):\n"
+             u"  autowrite        update every tracker in its bootloader as soon as it is found\n"
+             u"  autoclose        close after a successful update, with exit status 1\n"
+             u"  startapp         start the application after the update\n"
+             u"  disableftdi      do not look for trackers behind FTDI bridges\n"
+             u"  usestartloader   update through the start loader (this run only)\n"
+             u"  dontcheckcpbl    skip the firmware and tracker compatibility check\n"
+             u"  externfirmware   take the firmware from a file instead of the built-in image\n"
+             u"  serialNNNNNNN    only the tracker with this seven-digit serial number (maker's USB)\n"
+             u"  comport=NAME     update through the COM port NAME (this run only)\n"
+             u"  console          also write every log line to standard output\n"
+             u"  FILE.eraw        the firmware file\n"
+             u"  help, --help, -h     this text\n"
+             u"  version, --version   the program's version\n"
+             u"\n"
+             u"Exit status: 1 after the automatic close that followed a successful update,\n"
+             u"255 otherwise.\n"
+             u"Settings and logs: QLFWLoader.ini and Logs/ beside the program when files can be\n"
+             u"created there, otherwise in ~/.local/share/qlfwloader/.\n",
 };
 
 std::atomic<int> g_currentLanguage{kRussian};

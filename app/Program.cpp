@@ -4,6 +4,7 @@
 #include "app/DeviceControllers.h"
 #include "app/FixedTexts.h"
 #include "app/MainForm.h"
+#include "app/ProgramInfo.h"
 #include "platform/InstanceLock.h"
 #include "platform/TerminationSignals.h"
 
@@ -17,16 +18,33 @@
 namespace ql {
 namespace {
 const QString kApplicationName = QStringLiteral("qlfwloader");
+
+QStringList RawArguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
 }
+
+}  // namespace
 
 int RunLoader(int argc, char** argv)
 {
+    // Answered before the lock and the window toolkit: a running loader does not stand in
+    // the way, and no display is needed.
+    const TInfoRequest info = FindInfoRequest(RawArguments(argc, argv));
+    if (info != TInfoRequest::None)
+        return AnswerInfoRequest(info, argc, argv);
+
     TInstanceLock lock;
     if (!lock.Acquire(kInstanceLockWaitMs))
         return -1;
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(kApplicationName);
+    // The installed desktop entry's name: desktops match the window to its entry and icon.
+    QGuiApplication::setDesktopFileName(kApplicationName);
     int result = -1;
     std::unique_ptr<TMainForm> form;
     try {

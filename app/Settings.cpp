@@ -97,6 +97,12 @@ TSettingsValues ReadSettingsFile(const QString& path, const QString& systemLocal
     return values;
 }
 
+int StartupLanguage(const QString& path, const QString& systemLocale)
+{
+    const TProfile profile(path);
+    return ResolveLanguage(profile.ReadString(kCommonSection, kLanguageKey), systemLocale);
+}
+
 bool WriteSettingsFile(const QString& path, const TMainFormValues& mainForm,
                        const QString& lastFile, const QStringList& files)
 {

@@ -72,6 +72,10 @@ bool EnsureLanguageKey(const QString& path);
 TSettingsValues ReadSettingsFile(const QString& path,
                                  const QString& systemLocale = QLocale::system().name());
 
+// The language a start-up with this file would choose, read without writing anything:
+// a missing key counts as the empty value the start-up writes before it reads.
+int StartupLanguage(const QString& path, const QString& systemLocale = QLocale::system().name());
+
 // Writes "MainForm", "LastFile" and the files as keys "0".."n-1"; every other key stays.
 // A text with a line break cannot stand in the file and is left out (a file item is then
 // skipped and the following ones move up). False when the file could not be written.

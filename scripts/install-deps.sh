@@ -3,14 +3,14 @@
 # Runs apt-get directly as root, through sudo otherwise.
 # Usage: scripts/install-deps.sh [need ...]   (default: build)
 #   build  compilers, CMake, Qt, libudev and GoogleTest: everything the default build needs
-#   test   what the test suite runs beside the built programs
+#   test   what the test suite runs beside the built programs (the package checks' tools)
 #   fuzz   clang and its fuzzing runtime, xxd for the seeds
 #   bench  what the measuring programs and their plots need
 set -euo pipefail
 
 declare -A need_packages=(
   [build]="cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libudev-dev libgtest-dev"
-  [test]=""
+  [test]="dpkg-dev fakeroot file lintian desktop-file-utils appstream"
   [fuzz]="clang libclang-rt-14-dev xxd"
   [bench]=""
 )

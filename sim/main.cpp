@@ -66,6 +66,18 @@ QString Where(const TSimulator& sim, const TSimTracker& t)
     return {};
 }
 
+// Built, the stand-in libraries sit in stand-in/ beside the program; installed, in the
+// package's private folder, which is never on the library search path.
+QString StandInFolder()
+{
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    const QString built = QDir::cleanPath(programDir.filePath(QStringLiteral("stand-in")));
+    const QString installed = QDir::cleanPath(programDir.filePath(QStringLiteral(QL_STANDIN_FROM_PROGRAM_DIR)));
+    if (!QFileInfo::exists(built) && QFileInfo::exists(installed))
+        return installed;
+    return built;
+}
+
 int Fail(const QString& text)
 {
     std::fprintf(stderr, "qltracker-sim: %s\n", qPrintable(text));
@@ -128,7 +140,7 @@ int main(int argc, char** argv)
     if (!controlPath.isEmpty() && !control.Start(controlPath, &error))
         return Fail(error);
 
-    const QString standIns = QDir(QCoreApplication::applicationDirPath()).filePath("stand-in");
+    const QString standIns = StandInFolder();
     std::printf("qltracker-sim: %zu tracker(s)\n", trackers.size());
     for (const TSimTracker& t : trackers)
         std::printf("  %7u  %-11s  %s\n", t.Serial, qPrintable(ModeName(t.Mode)),

@@ -142,6 +142,34 @@ TEST_F(CommandLine, ComportKeepsTheNameAsTyped)
     });
 }
 
+TEST(CommandLineInfo, HelpAndVersionByTheKeywordRuleAndInTheUsualForms)
+{
+    const std::pair<QStringList, TInfoRequest> cases[] = {
+        {{}, TInfoRequest::None},
+        {{"autowrite", "console"}, TInfoRequest::None},
+        {{"help"}, TInfoRequest::Help},
+        {{"/HELP"}, TInfoRequest::Help},
+        {{"-Help"}, TInfoRequest::Help},
+        {{"--help"}, TInfoRequest::Help},
+        {{"--HELP"}, TInfoRequest::Help},
+        {{"-h"}, TInfoRequest::Help},
+        {{"version"}, TInfoRequest::Version},
+        {{"/version"}, TInfoRequest::Version},
+        {{"--Version"}, TInfoRequest::Version},
+        // Neither a keyword nor a usual form.
+        {{"h"}, TInfoRequest::None},
+        {{"---help"}, TInfoRequest::None},
+        {{"/-version"}, TInfoRequest::None},
+        {{"helpme"}, TInfoRequest::None},
+        {{"-v"}, TInfoRequest::None},
+        // The first one wins; Qt's own options and other keywords do not stand in the way.
+        {{"-platform", "offscreen", "autowrite", "version", "help"}, TInfoRequest::Version},
+        {{"--help", "--version"}, TInfoRequest::Help},
+    };
+    for (const auto& [arguments, expected] : cases)
+        EXPECT_EQ(FindInfoRequest(arguments), expected) << arguments.join(' ').toStdString();
+}
+
 TEST(CommandLineApplication, QtOptionsAreTakenBeforeTheParserSeesTheRest)
 {
     char program[] = "qlfwloader";

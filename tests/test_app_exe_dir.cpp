@@ -54,4 +54,32 @@ TEST_F(ExeDir, OtherwiseTheDataDirectoryIsCreatedAndUsed)
     }
 }
 
+TEST_F(ExeDir, ASystemProgramFolderIsNeverUsedEvenWhenWritable)
+{
+    // Run as root, /usr/bin accepts the probe; an installed loader still keeps its files
+    // per user, and nothing is tried in the system folder.
+    const QString expected = dir.filePath("data/qlfwloader/");
+    for (const QString system : {"/usr/bin", "/usr/bin/", "/bin", "/usr/local/bin", "/usr/sbin"}) {
+        EXPECT_TRUE(IsSystemProgramFolder(system)) << system.toStdString();
+        EXPECT_EQ(ChooseExeDir(system), expected) << system.toStdString();
+    }
+    // A link to a system folder counts as the folder.
+    const QString link = dir.filePath("bin-link");
+    ASSERT_TRUE(QFile::link("/usr/bin", link));
+    EXPECT_TRUE(IsSystemProgramFolder(link));
+    EXPECT_EQ(ChooseExeDir(link), expected);
+    // A folder below one, or a copy's own folder, is no system program folder.
+    EXPECT_FALSE(IsSystemProgramFolder("/usr/bin/tools"));
+    EXPECT_FALSE(IsSystemProgramFolder("/usr"));
+    EXPECT_FALSE(IsSystemProgramFolder(dir.path()));
+}
+
+TEST_F(ExeDir, TheDataDirectoryCanBeNamedWithoutBeingCreated)
+{
+    const QString expected = dir.filePath("data/qlfwloader/");
+    EXPECT_EQ(ChooseExeDir("/usr/bin", TDataDir::Leave), expected);
+    EXPECT_FALSE(QFileInfo::exists(expected));
+    EXPECT_EQ(ChooseExeDir(dir.path(), TDataDir::Leave), dir.path() + "/");
+}
+
 }  // namespace

@@ -59,6 +59,29 @@ TEST_F(Settings, LanguageFromTheFile)
     }
 }
 
+TEST_F(Settings, StartupLanguageIsReadWithoutWriting)
+{
+    // No file: the start-up would write the key empty first, so the system decides.
+    EXPECT_EQ(StartupLanguage(Path(), "en_US"), kEnglish);
+    EXPECT_EQ(StartupLanguage(Path(), "ru_RU"), kRussian);
+    EXPECT_FALSE(QFile::exists(Path()));
+    const struct {
+        QByteArray File;
+        const char* Locale;
+        int Expected;
+    } cases[] = {
+        {"[COMMON]\nMainForm=1,2,3,4\n", "en_US", kEnglish},
+        {"[COMMON]\nLanguage=\n", "ru_RU", kRussian},
+        {"[COMMON]\nLanguage=Russian\n", "en_US", kRussian},
+        {"[COMMON]\nLanguage=english\n", "ru_RU", kEnglish},
+    };
+    for (const auto& c : cases) {
+        Put(c.File);
+        EXPECT_EQ(StartupLanguage(Path(), c.Locale), c.Expected) << c.File.toStdString();
+        EXPECT_EQ(Get(), c.File);
+    }
+}
+
 TEST(SettingsMainForm, ParsingStopsAtTheFirstMismatch)
 {
     const struct {

@@ -2,6 +2,8 @@
 
 #include "LoaderProcess.h"
 #include "app/LogFile.h"
+#include "app/MessageCatalogue.h"
+#include "app/ProgramVersion.h"
 #include "platform/InstanceLock.h"
 
 #include <QDir>
@@ -69,6 +71,59 @@ TEST_F(LoaderProgram, ConsoleLinesLogFileSecondInstanceAndAStopLikeAClose)
     const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(log.constData() + 2), (log.size() - 2) / 2);
     EXPECT_EQ(text.count("]\tDevice -------\t"), 4) << text.toStdString();
     EXPECT_TRUE(text.contains("]\tDevice -------\tFirmware is loaded from resources\r\n"));
+}
+
+TEST_F(LoaderProgram, HelpAndVersionAnswerWithoutDisplayLockOrFiles)
+{
+    // A loader runs (its lock is held) and there is no display: the answers still come.
+    QProcess holder;
+    holder.start(QStringLiteral(LOCK_HOLDER_PATH), {QDir(RuntimeDir()).filePath(ql::kInstanceLockName)});
+    ASSERT_TRUE(holder.waitForReadyRead(kStartMs));
+    const QString usageEnglish = ql::MessageText(ql::kEnglish, ql::msg::Usage);
+    const QString usageRussian = ql::MessageText(ql::kRussian, ql::msg::Usage);
+    const struct {
+        QStringList Arguments;
+        QByteArray Settings;  // beside the copy; empty: no file
+        QString Expected;
+    } cases[] = {
+        {{"--version"}, "", QStringLiteral("qlfwloader %1\n").arg(ql::kProgramVersion)},
+        {{"/VERSION", "autowrite"}, "", QStringLiteral("qlfwloader %1\n").arg(ql::kProgramVersion)},
+        {{"-h"}, "[COMMON]\nLanguage=English\n", usageEnglish},
+        {{"autoclose", "Help"}, "[COMMON]\nLanguage=Russian\n", usageRussian},
+        // No settings file: the system's language decides, as at a first start.
+        {{"--help"}, "", usageRussian},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(Ini());
+        if (!c.Settings.isEmpty()) {
+            ASSERT_TRUE(WriteFileBytes(Ini(), c.Settings));
+        }
+        QProcess loader;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", RuntimeDir());
+        env.insert("XDG_DATA_HOME", dir.filePath("data"));
+        env.insert("LANG", "ru_RU.UTF-8");
+        env.remove("LC_ALL");
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        loader.setProcessEnvironment(env);
+        loader.start(Exe(), c.Arguments);
+        ASSERT_TRUE(loader.waitForFinished(kStartMs));
+        EXPECT_EQ(loader.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(loader.exitCode(), 0) << c.Arguments.join(' ').toStdString();
+        EXPECT_EQ(QString::fromUtf8(loader.readAllStandardOutput()), c.Expected) << c.Arguments.join(' ').toStdString();
+        // Nothing written: no settings file, no log folder, no data folder.
+        if (c.Settings.isEmpty())
+            EXPECT_FALSE(QFileInfo::exists(Ini()));
+        else
+            EXPECT_EQ(ReadFileBytes(Ini()), c.Settings);
+        const QStringList expected = c.Settings.isEmpty() ? QStringList({"qlfwloader", "run"})
+                                                          : QStringList({"QLFWLoader.ini", "qlfwloader", "run"});
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries, QDir::Name), expected);
+    }
+    holder.kill();
+    holder.waitForFinished();
 }
 
 }  // namespace
