@@ -1,7 +1,7 @@
 #include "app/Discovery.h"
 
 #include "app/MainForm.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "app/WriteSessions.h"
 #include "devices/ReadVersion.h"
 #include "links/DeviceChannel.h"

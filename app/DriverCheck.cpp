@@ -1,6 +1,6 @@
 #include "app/DriverCheck.h"
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "links/DriverLibraries.h"
 
 namespace ql {

@@ -3,7 +3,7 @@
 // already. One missing library is logged in red and the loader carries on with the
 // other; with neither, the caller tells the user and ends the program.
 
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <functional>
 

@@ -3,7 +3,7 @@
 // the numbered catalogue: window and message-box captions, the open button with its
 // hint, the file dialog's filter and the value labels before an image is loaded.
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 #include <QString>
 

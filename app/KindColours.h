@@ -1,7 +1,7 @@
 #pragma once
 // The colours of the log kinds, shared by the log pane and the panels' status lines.
 
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <QColor>
 

@@ -6,7 +6,7 @@
 // over a line for every piece and waits for it, so a paint per line would set the pace
 // of the whole write.
 
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>

@@ -5,7 +5,7 @@
 #include "app/FixedTexts.h"
 #include "app/LogFile.h"
 #include "app/LogPane.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "firmware/FirmwareSources.h"
 #include "panels/FWLoaderDevGroup.h"
 #include "platform/DeviceChange.h"

@@ -11,12 +11,12 @@
 
 #include "app/DriverCheck.h"
 #include "app/LoaderOptions.h"
-#include "app/MessageFormat.h"
+#include "core/MessageFormat.h"
 #include "devices/DeviceList.h"
 #include "firmware/FirmwareBlock.h"
 #include "firmware/FirmwareVersion.h"
-#include "platform/LiveOptions.h"
-#include "platform/LogSink.h"
+#include "core/LiveOptions.h"
+#include "core/LogSink.h"
 #include "platform/UiHandOver.h"
 
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "app/ProgramInfo.h"
 
 #include "app/ExeDir.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "app/ProgramVersion.h"
 #include "app/Settings.h"
 

@@ -4,7 +4,7 @@
 // and "LastFile"; section "FILES" holds the recent firmware files under the keys "0",
 // "1", ... Keys that are not named here stay in the file untouched.
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 #include <QLocale>
 #include <QSize>

@@ -1,7 +1,7 @@
 #include "app/WriteSessions.h"
 
 #include "app/MainForm.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "panels/FWLoaderDevGroup.h"
 #include "platform/QueuedCall.h"
 #include "writing/WriteThread.h"

@@ -5,7 +5,7 @@
 #include "app/DriverCheck.h"
 #include "app/LogPane.h"
 #include "app/MainForm.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "app/WriteSessions.h"
 
 #include <QEventLoop>

@@ -4,7 +4,8 @@
 // The pass (its thread, enumeration and comparison) owns one and hands it to each step.
 
 #include "firmware/FirmwareLoader.h"
-#include "platform/UiCall.h"
+#include "core/HandedLog.h"
+#include "core/UiCall.h"
 
 namespace ql {
 

@@ -1,12 +1,12 @@
 #include "devices/ReadVersion.h"
 
-#include "app/MessageCatalogue.h"
-#include "app/MessageFormat.h"
+#include "core/MessageCatalogue.h"
+#include "core/MessageFormat.h"
 #include "devices/Identification.h"
 #include "firmware/FirmwareBlock.h"
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"
-#include "platform/LiveOptions.h"
+#include "core/LiveOptions.h"
 #include "platform/Tick.h"
 #include "writing/WriteThread.h"
 

@@ -1,6 +1,6 @@
 #include "firmware/FirmwareBlock.h"
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 namespace ql {
 

@@ -1,9 +1,9 @@
 #include "firmware/FirmwareSources.h"
 
-#include "app/MessageCatalogue.h"
-#include "app/MessageFormat.h"
+#include "core/MessageCatalogue.h"
+#include "core/MessageFormat.h"
 #include "firmware/ImageFormat.h"
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "firmware/FirmwareVersion.h"
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "firmware/TextScan.h"
 
 #include <QDate>

@@ -1,9 +1,9 @@
 #include "firmware/ImageFormat.h"
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "firmware/ImageChecksum.h"
 #include "firmware/TextScan.h"
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <QtEndian>
 

@@ -4,7 +4,7 @@
 // (the flags kept), so the fuzzer reaches the version, date and extra-word parts.
 
 #include "firmware/ImageFormat.h"
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <QtEndian>
 

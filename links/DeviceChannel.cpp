@@ -3,7 +3,7 @@
 #include "links/DriverLibraries.h"
 #include "links/Frame.h"
 #include "links/LinkTrace.h"
-#include "platform/LiveOptions.h"
+#include "core/LiveOptions.h"
 #include "platform/Tick.h"
 
 #include <QtEndian>

@@ -2,7 +2,7 @@
 
 #include "app/Anchors.h"
 #include "app/KindColours.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 #include <QBoxLayout>
 #include <QGroupBox>

@@ -5,7 +5,7 @@
 // panel off the window. Texts come from the catalogue in the language of the moment.
 
 #include "devices/DevEntry.h"
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <QPointer>
 #include <QString>

@@ -15,7 +15,7 @@
 // Work that has begun on the UI thread is always finished before its waiter returns;
 // only work that has not begun is dropped.
 
-#include "platform/HandOver.h"
+#include "core/HandOver.h"
 
 #include <QObject>
 #include <QThread>

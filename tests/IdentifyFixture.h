@@ -3,7 +3,7 @@
 
 #include "MessageMatch.h"
 #include "SimBench.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "devices/Identification.h"
 #include "links/LoaderRecord.h"
 

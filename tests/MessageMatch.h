@@ -3,7 +3,7 @@
 // becomes a pattern in which its conversions match any value.
 
 #include "TestLog.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 #include <QRegularExpression>
 #include <QString>

@@ -4,7 +4,7 @@
 
 #include "MessageMatch.h"
 #include "SimBench.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "writing/WriteSession.h"
 
 #include <gtest/gtest.h>

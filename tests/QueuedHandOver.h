@@ -2,7 +2,7 @@
 // A hand-over with a real UI thread: workers queue their work and wait; the test's own
 // thread plays the UI thread and runs the queue until the workers are done.
 
-#include "platform/HandOver.h"
+#include "core/HandOver.h"
 
 #include <condition_variable>
 #include <deque>

@@ -9,7 +9,7 @@
 #include "firmware/ImageFormat.h"
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"
-#include "platform/LiveOptions.h"
+#include "core/LiveOptions.h"
 #include "sim/Simulator.h"
 #include "tests/SimFixture.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A log sink that keeps what it is given, for assertions on the lines a step logs.
 
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <QString>
 #include <QStringList>

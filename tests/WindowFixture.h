@@ -6,7 +6,7 @@
 #include "FileBytes.h"
 #include "app/LogPane.h"
 #include "app/MainForm.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

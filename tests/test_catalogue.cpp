@@ -1,6 +1,6 @@
-#include "app/MessageCatalogue.h"
-#include "app/MessageFormat.h"
-#include "platform/LogSink.h"
+#include "core/MessageCatalogue.h"
+#include "core/MessageFormat.h"
+#include "core/LogSink.h"
 
 #include <gtest/gtest.h>
 

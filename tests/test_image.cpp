@@ -1,6 +1,6 @@
 #include "Bytes.h"
 #include "TestLog.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "firmware/FirmwareSources.h"
 #include "firmware/ImageChecksum.h"
 #include "firmware/ImageFormat.h"

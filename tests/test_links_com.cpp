@@ -8,7 +8,7 @@
 #include "links/DriverLibraries.h"
 #include "links/Frame.h"
 #include "links/LinkTrace.h"
-#include "platform/LiveOptions.h"
+#include "core/LiveOptions.h"
 
 #include <QtEndian>
 

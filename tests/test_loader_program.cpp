@@ -2,7 +2,7 @@
 
 #include "LoaderProcess.h"
 #include "app/LogFile.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "app/ProgramVersion.h"
 #include "platform/InstanceLock.h"
 

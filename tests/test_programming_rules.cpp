@@ -4,7 +4,7 @@
 
 #include "TestLog.h"
 #include "links/DeviceChannel.h"
-#include "platform/LiveOptions.h"
+#include "core/LiveOptions.h"
 #include "writing/WriteSession.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "TestLog.h"
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "firmware/FirmwareSources.h"
 #include "firmware/ImageFormat.h"
 

@@ -1,6 +1,7 @@
 #include "TestLog.h"
 #include "WindowFixture.h"
-#include "platform/UiCall.h"
+#include "core/HandedLog.h"
+#include "core/UiCall.h"
 #include "platform/UiHandOver.h"
 
 #include <QThread>

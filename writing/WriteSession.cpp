@@ -3,7 +3,7 @@
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
 #include "links/LoaderReplies.h"
-#include "platform/LiveOptions.h"
+#include "core/LiveOptions.h"
 #include "platform/Tick.h"
 
 #include <QtEndian>

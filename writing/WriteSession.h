@@ -10,7 +10,8 @@
 
 #include "devices/DevEntry.h"
 #include "firmware/FirmwareLoader.h"
-#include "platform/UiCall.h"
+#include "core/HandedLog.h"
+#include "core/UiCall.h"
 #include "writing/FlashImage.h"
 #include "writing/WriteErrors.h"
 

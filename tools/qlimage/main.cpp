@@ -4,10 +4,10 @@
 //   qlimage pack --version TEXT [--date "DD.MM.YYYY hh:mm:ss"]
 //                [--start-offset N] [--sd-requirement N] PAYLOAD OUT
 
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 #include "firmware/FirmwareSources.h"
 #include "firmware/ImageFormat.h"
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
 #include <QCoreApplication>
 #include <QFile>

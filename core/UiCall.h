@@ -3,11 +3,7 @@
 // throws on the UI thread throws again on the calling thread, where the caller's own
 // guard deals with it (the hand-over itself must never see an exception leave the work).
 
-#include "platform/HandOver.h"
-#include "platform/LogSink.h"
-
-#include "app/MessageCatalogue.h"
-#include "app/MessageFormat.h"
+#include "core/HandOver.h"
 
 #include <exception>
 #include <type_traits>
@@ -44,27 +40,5 @@ auto CallOnUiThread(THandOver& handOver, Work&& work) -> std::invoke_result_t<Wo
         return result;
     }
 }
-
-// Log lines of a background thread: formatted where they arise, written by the UI thread
-// while the thread waits, so its lines appear in order and before its next step.
-class THandedLog {
-public:
-    THandedLog(THandOver& handOver, TLogSink& sink) : handOver_(handOver), sink_(sink) {}
-
-    void Text(TLogKind kind, int device, const QString& text)
-    {
-        handOver_.RunOnUiThread([&] { sink_.LogDeviceText(kind, device, text); });
-    }
-
-    template <typename... Args>
-    void Message(TLogKind kind, int device, int message, const Args&... args)
-    {
-        Text(kind, device, FormatText(Msg(message), args...));
-    }
-
-private:
-    THandOver& handOver_;
-    TLogSink& sink_;
-};
 
 }  // namespace ql

@@ -1,4 +1,4 @@
-#include "app/MessageCatalogue.h"
+#include "core/MessageCatalogue.h"
 
 #include <atomic>
 

@@ -1,7 +1,7 @@
-#include "platform/LogSink.h"
+#include "core/LogSink.h"
 
-#include "app/MessageCatalogue.h"
-#include "app/MessageFormat.h"
+#include "core/MessageCatalogue.h"
+#include "core/MessageFormat.h"
 
 namespace ql {
 
