@@ -96,6 +96,10 @@ const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
     /* 82 */ u"Обновить список устройств",
     /* 83 */ u"Закрывать после обновления",
     /* 84 */ u"Ручной выбор прошивки",
+    /* 85 */ u"COM-порт %s не открывается: %s",
+    /* 86 */ u"Доступ к %s дают права группы \"%s\": добавьте пользователя в эту группу и войдите в систему заново",
+    /* 87 */ u"COM-порт %s не допускает монопольного доступа: %s",
+    /* 88 */ u"Отказ COM-порта %s: %s",
     // English
     /*  0 */ u"FTDI device driver is not installed",
     /*  1 */ u"Morvessan device driver is not installed",
@@ -182,6 +186,10 @@ const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
     /* 82 */ u"Update device list",
     /* 83 */ u"Close after update",
     /* 84 */ u"Select firmware file",
+    /* 85 */ u"COM port %s cannot be opened: %s",
+    /* 86 */ u"Access to %s is given by membership of the group \"%s\": add the user to this group, then log in again",
+    /* 87 */ u"COM port %s does not allow exclusive use: %s",
+    /* 88 */ u"COM port %s failed: %s",
 };
 
 std::atomic<int> g_currentLanguage{kRussian};

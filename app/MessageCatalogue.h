@@ -8,7 +8,7 @@ namespace ql {
 inline constexpr int kRussian = 0;
 inline constexpr int kEnglish = 1;
 inline constexpr int kLanguageCount = 2;
-inline constexpr int kMessageCount = 85;  // numbers 0..84
+inline constexpr int kMessageCount = 89;  // numbers 0..88
 
 // Message numbers that code refers to by name; the rest are used by number where the
 // context makes the meaning plain.
@@ -66,6 +66,10 @@ inline constexpr int FirmwareTooOld = 75;
 inline constexpr int SdNotCompatible = 76;
 inline constexpr int LoaderStarting = 78;
 inline constexpr int LoaderStartError = 80;
+inline constexpr int ComPortCannotOpen = 85;
+inline constexpr int ComPortAccess = 86;
+inline constexpr int ComPortNotExclusive = 87;
+inline constexpr int ComPortFailed = 88;
 }  // namespace msg
 
 // The text of a message in a language. Table texts live as long as the program.

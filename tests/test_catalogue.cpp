@@ -17,10 +17,10 @@ TEST(Catalogue, TextsByLanguageAndNumber)
 
 TEST(Catalogue, NumbersAndLanguagesOutsideTheTable)
 {
-    EXPECT_EQ(MessageText(kEnglish, 85), "Message is not defined");
-    EXPECT_EQ(MessageText(kRussian, 85), QString::fromUtf8("Сообщение не определено"));
+    EXPECT_EQ(MessageText(kEnglish, kMessageCount), "Message is not defined");
+    EXPECT_EQ(MessageText(kRussian, kMessageCount), QString::fromUtf8("Сообщение не определено"));
     EXPECT_EQ(MessageText(2, 0), "Language is not defined");
-    EXPECT_EQ(MessageText(2, 85), "Language is not defined");
+    EXPECT_EQ(MessageText(2, kMessageCount), "Language is not defined");
     EXPECT_EQ(MessageText(kEnglish, 35), "Uninitialised message ID=35");
     EXPECT_EQ(MessageText(kRussian, 35), "Uninitialised message ID=35");
 }
