@@ -94,9 +94,8 @@ void TDiscoveryController::MergeDiscovery()
     form_.AdjustDevPanelHeight(int(list.Entries.size()));
     qCDebug(lcDiscovery, "pass shown at %lld: %d new device(s), the pass took %d ms", MonotonicMs(), found,
             pass.ElapsedMs);
-    // The one COM port is closed after each pass, unless a write session still uses it.
-    if (writes_.RunningCount() == 0)
-        channel_.ComClose();
+    // The one COM port is closed after each pass; a write session that holds it keeps it.
+    channel_.ComClose();
     pass_.reset();
 }
 

@@ -7,6 +7,7 @@
 #include "app/LogPane.h"
 #include "core/MessageCatalogue.h"
 #include "firmware/FirmwareSources.h"
+#include "links/ComPortName.h"
 #include "panels/FWLoaderDevGroup.h"
 #include "platform/DeviceChange.h"
 #include "platform/DeviceEventSocket.h"
@@ -313,9 +314,11 @@ void TMainForm::FillComPortList()
         names << port.portName();
     std::sort(names.begin(), names.end(),
               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    // The port named on the command line stays first, in the letter case it was typed.
+    // The port named on the command line stays first, in the letter case it was typed,
+    // and is not listed twice under another of its names ("/dev/ttyUSB0", "ttyUSB0").
     if (!m_options.comportName.isEmpty()) {
-        names.removeAll(m_options.comportName);
+        const QString path = ComPortDevicePath(m_options.comportName);
+        names.removeIf([&](const QString& name) { return ComPortDevicePath(name) == path; });
         names.prepend(m_options.comportName);
     }
     COMportsComboBox->addItems(names);

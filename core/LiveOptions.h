@@ -18,7 +18,8 @@ struct TLiveOptions {
     std::atomic<bool> DisableFtdi{false};  // cbDisableFTDI: discovery skips FTDI bridges
     std::atomic<bool> AutoWrite{false};    // cbAutoWrite
 
-    // The text of the COM-port combo box, e.g. "/dev/ttyUSB0".
+    // The text of the COM-port combo box as the user sees it, e.g. "ttyUSB0" (a device
+    // under /dev) or a path; the channel turns it into the device to open.
     void SetComPortName(const QString& name)
     {
         QMutexLocker locker(&mutex_);

@@ -119,6 +119,10 @@ const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
              u"обновлением, иначе 255.\n"
              u"Настройки и логи: QLFWLoader.ini и Logs/ рядом с программой, если там можно\n"
              u"создавать файлы, иначе в ~/.local/share/qlfwloader/.\n",
+    /* 86 */ u"COM-порт %s не открывается: %s",
+    /* 87 */ u"Доступ к %s дают права группы \"%s\": добавьте пользователя в эту группу и войдите в систему заново",
+    /* 88 */ u"COM-порт %s не допускает монопольного доступа: %s",
+    /* 89 */ u"Отказ COM-порта %s: %s",
     // English
     /*  0 */ u"FTDI device driver is not installed",
     /*  1 */ u"Morvessan device driver is not installed",
@@ -228,6 +232,10 @@ const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
              u"255 otherwise.\n"
              u"Settings and logs: QLFWLoader.ini and Logs/ beside the program when files can be\n"
              u"created there, otherwise in ~/.local/share/qlfwloader/.\n",
+    /* 86 */ u"COM port %s cannot be opened: %s",
+    /* 87 */ u"Access to %s is given by membership of the group \"%s\": add the user to this group, then log in again",
+    /* 88 */ u"COM port %s does not allow exclusive use: %s",
+    /* 89 */ u"COM port %s failed: %s",
 };
 
 std::atomic<int> g_currentLanguage{kRussian};

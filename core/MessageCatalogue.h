@@ -8,7 +8,7 @@ namespace ql {
 inline constexpr int kRussian = 0;
 inline constexpr int kEnglish = 1;
 inline constexpr int kLanguageCount = 2;
-inline constexpr int kMessageCount = 86;  // numbers 0..85
+inline constexpr int kMessageCount = 90;  // numbers 0..89
 
 // Message numbers that code refers to by name; the rest are used by number where the
 // context makes the meaning plain.
@@ -67,6 +67,10 @@ inline constexpr int SdNotCompatible = 76;
 inline constexpr int LoaderStarting = 78;
 inline constexpr int LoaderStartError = 80;
 inline constexpr int Usage = 85;
+inline constexpr int ComPortCannotOpen = 86;
+inline constexpr int ComPortAccess = 87;
+inline constexpr int ComPortNotExclusive = 88;
+inline constexpr int ComPortFailed = 89;
 }  // namespace msg
 
 // The text of a message in a language. Table texts live as long as the program.

@@ -1,6 +1,7 @@
 #include "devices/Identification.h"
 
 #include "firmware/TextScan.h"
+#include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
 #include "links/LoaderReplies.h"
@@ -85,7 +86,10 @@ QByteArray LoaderStartCommand(bool startLoader)
 
 bool IdentifyDevice(TPassContext& pass, TDevEntry& device)
 {
-    if (!pass.Channel.OpenLink(device)) {
+    TComPortFault fault;
+    if (!pass.Channel.OpenLink(device, &fault)) {
+        if (PassReportsComPortFault(fault))
+            LogComPortFault(pass.Log, 0, fault);
         pass.ErrorCode = kPassLinkOpen;
         return false;
     }

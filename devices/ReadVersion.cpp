@@ -4,6 +4,7 @@
 #include "core/MessageFormat.h"
 #include "devices/Identification.h"
 #include "firmware/FirmwareBlock.h"
+#include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"
 #include "core/LiveOptions.h"
@@ -82,6 +83,7 @@ void TReadVersion::Execute()
     ErrorCode = 0;
     LastResponseCode = 0;
     pass_.ErrorCode = kPassOk;
+    comPortHeld_ = false;
     startTick_ = TickCount();
     Search();
     ElapsedMs = int(TickCount() - startTick_);
@@ -118,6 +120,8 @@ void TReadVersion::Search()
 
 void TReadVersion::Compare()
 {
+    if (comPortHeld_)
+        return;
     std::vector<TPendingLine> pending;
     {
         QMutexLocker locker(&known_.Lock);
@@ -227,13 +231,27 @@ void TReadVersion::EnumerateMakerUsb()
 void TReadVersion::ProbeComPort()
 {
     TDevEntry probe;
-    const uint32_t serial = pass_.Channel.RequestSerialNumber(probe);
+    TComPortFault fault;
+    // A write session's port is not probed: its line carries the session's records.
+    const auto heldBySession = [&] {
+        comPortHeld_ = fault.Stage == TComPortFault::Session;
+        return comPortHeld_;
+    };
+    const uint32_t serial = pass_.Channel.RequestSerialNumber(probe, &fault);
+    if (heldBySession())
+        return;
     if (serial == 0) {
         PassLog(lkError, 0, msg::NoReply);
+        if (PassReportsComPortFault(fault))
+            LogComPortFault(pass_.Log, 0, fault);
         return;
     }
-    if (!pass_.Channel.RequestLoaderStart(probe)) {
+    if (!pass_.Channel.RequestLoaderStart(probe, &fault)) {
+        if (heldBySession())
+            return;
         PassLog(lkError, 0, msg::LoaderStartError);
+        if (PassReportsComPortFault(fault))
+            LogComPortFault(pass_.Log, 0, fault);
         return;
     }
     PassLog(lkSuccess, 0, msg::LoaderStarting);

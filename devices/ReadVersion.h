@@ -83,6 +83,9 @@ private:
     QString serialFilter_;
     uint32_t startTick_ = 0;
     std::atomic<bool> stop_{false};
+    // The probe found the COM port held by a write session: the pass could not look
+    // behind the port, so it judges no known device vanished.
+    bool comPortHeld_ = false;
     std::thread thread_;
 };
 

@@ -7,11 +7,18 @@
 // affinity, and poll() gives the line's read time-outs directly: a read returns when
 // 2 ms pass between two bytes, and after 20 ms at most.
 //
+// Reads and writes count themselves in flight, and Close waits for them before the
+// descriptor is closed, so no read or write can land on a closed descriptor, or on one
+// whose number the system has given to another file meanwhile. Reads and writes do not
+// wait for each other.
+//
 // A Windows build implements the same class over CreateFileW/SetCommTimeouts.
+
+#include "links/ComPortName.h"
 
 #include <QString>
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -30,22 +37,37 @@ public:
     TComPort(const TComPort&) = delete;
     TComPort& operator=(const TComPort&) = delete;
 
-    // Opens the port exclusively at 115200 8N1, raw, DTR and RTS on. False when the port
-    // cannot be opened or another handle holds it; the port is closed then.
-    bool Open(const QString& name);
+    // Opens the device at path exclusively at 115200 8N1, raw, DTR and RTS on. False when
+    // it cannot be opened, another handle holds it, or it refuses exclusive use; the port
+    // is closed then and fault (when given) says why.
+    bool Open(const QString& path, TComPortFault* fault = nullptr);
+    // Waits for reads and writes in flight, then closes.
     void Close();
-    bool IsOpen() const { return fd_.load() >= 0; }
+    bool IsOpen() const;
 
     // One synchronous write of all bytes; true only when the port took every one.
     bool Write(const uint8_t* bytes, int count);
 
     // Up to max bytes, returning after a 2 ms gap between bytes or 20 ms in all; 0 when
-    // nothing came or the port is closed.
+    // nothing came or the port is closed, -1 when the line has failed (hung up, gone).
     int Read(uint8_t* buffer, int max);
 
+    // The failure of the open line, if one was seen since the open (Stage Line).
+    TComPortFault LineFault() const;
+
 private:
-    std::mutex openClose_;  // open and close come from different threads
-    std::atomic<int> fd_{-1};
+    // The descriptor for one read or write, counted in flight; -1 when closed.
+    int BeginIo();
+    void EndIo();
+    void NoteLineFault(int error);
+
+    mutable std::mutex mutex_;
+    std::condition_variable idle_;  // in-flight count back to 0
+    int fd_ = -1;
+    int inFlight_ = 0;
+    bool closing_ = false;
+    QString path_;
+    int lineError_ = 0;
 };
 
 }  // namespace ql

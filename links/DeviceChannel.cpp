@@ -9,6 +9,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -150,24 +151,54 @@ TDeviceChannel::TDeviceChannel(const TLiveOptions& options) : options_(options) 
 
 TDeviceChannel::~TDeviceChannel() = default;
 
-bool TDeviceChannel::OpenLink(TDevEntry& device)
+bool TDeviceChannel::OpenLink(TDevEntry& device, TComPortFault* fault)
 {
-    if (options_.UseComPort.load()) {
-        // Opening the one handle again would lose it; the open port serves this caller too.
-        if (port_.IsOpen())
-            return true;
-        return ComOpen();
-    }
+    if (options_.UseComPort.load())
+        return OpenComFor(device, fault);
     if (device.LinkKind == lkFtdi)
         return FtdiOpen(device);
     return QlusbOpen(device);
 }
 
+bool TDeviceChannel::OpenComFor(TDevEntry& device, TComPortFault* fault)
+{
+    const QString path = ComPortDevicePath(options_.ComPortName());
+    std::unique_lock<std::mutex> lock(comMutex_);
+    if (comHolder_ != nullptr && comHolder_ != &device) {
+        if (fault)
+            *fault = MakeComPortFault(TComPortFault::Session, path, EBUSY);
+        return false;
+    }
+    if (port_.IsOpen()) {
+        // Opening the one handle again would lose it; its own user keeps it.
+        if (comUser_ == &device)
+            return true;
+        // A pass's exchange that began before the session is still on the line: it
+        // closes the port within its time-outs. Anyone else finds the port busy.
+        const bool closed = comHolder_ == &device
+                            && comClosed_.wait_for(lock, kComHandOverWaitMs, [this] { return !port_.IsOpen(); });
+        if (!closed) {
+            if (fault)
+                *fault = MakeComPortFault(TComPortFault::Open, path, EBUSY);
+            return false;
+        }
+    }
+    if (!port_.Open(path, fault))
+        return false;
+    comUser_ = &device;
+    return true;
+}
+
 void TDeviceChannel::CloseLink(TDevEntry& device)
 {
-    if (port_.IsOpen()) {
-        ComClose();
-        return;
+    {
+        std::lock_guard<std::mutex> lock(comMutex_);
+        if (UsesComLocked(device)) {
+            port_.Close();
+            comUser_ = nullptr;
+            comClosed_.notify_all();
+            return;
+        }
     }
     if (device.LinkKind == lkFtdi)
         FtdiClose(device);
@@ -175,12 +206,50 @@ void TDeviceChannel::CloseLink(TDevEntry& device)
         QlusbClose(device);
 }
 
+bool TDeviceChannel::UsesComLocked(const TDevEntry& device) const
+{
+    return port_.IsOpen() && (comUser_ == &device || (comUser_ == nullptr && comHolder_ == nullptr));
+}
+
+bool TDeviceChannel::UsesCom(const TDevEntry& device) const
+{
+    std::lock_guard<std::mutex> lock(comMutex_);
+    return UsesComLocked(device);
+}
+
+bool TDeviceChannel::HoldComPort(const TDevEntry& device)
+{
+    std::lock_guard<std::mutex> lock(comMutex_);
+    if (comHolder_ != nullptr && comHolder_ != &device)
+        return false;
+    comHolder_ = &device;
+    return true;
+}
+
+void TDeviceChannel::ReleaseComPort(const TDevEntry& device)
+{
+    std::lock_guard<std::mutex> lock(comMutex_);
+    if (comHolder_ == &device)
+        comHolder_ = nullptr;
+}
+
+TComPortFault TDeviceChannel::ComLineFault(const TDevEntry& device) const
+{
+    return UsesCom(device) ? port_.LineFault() : TComPortFault{};
+}
+
+bool TDeviceChannel::ComHeldBySession() const
+{
+    std::lock_guard<std::mutex> lock(comMutex_);
+    return comHolder_ != nullptr;
+}
+
 bool TDeviceChannel::WriteLink(TDevEntry& device, const uint8_t* bytes, int count, int& written)
 {
     written = 0;
     if (count < 0)
         return false;
-    const bool com = port_.IsOpen();
+    const bool com = UsesCom(device);
     TraceLink(TTraceDirection::ToDevice, device.SerialNumber, LinkName(device, com), bytes, count);
     if (com)
         return ComWrite(bytes, count, TComMode::Tunnel, written);
@@ -228,7 +297,7 @@ int TDeviceChannel::ReadLink(TDevEntry& device, uint8_t* buffer, uint32_t timeou
 {
     if (size <= 0)
         return 0;
-    const bool com = port_.IsOpen();
+    const bool com = UsesCom(device);
     int got = 0;
     if (com)
         got = ComRead(buffer, size, timeoutMs, TComMode::Tunnel);
@@ -242,9 +311,24 @@ int TDeviceChannel::ReadLink(TDevEntry& device, uint8_t* buffer, uint32_t timeou
     return got;
 }
 
-bool TDeviceChannel::ComOpen() { return port_.Open(options_.ComPortName()); }
+bool TDeviceChannel::ComOpen(TComPortFault* fault)
+{
+    std::lock_guard<std::mutex> lock(comMutex_);
+    if (!port_.Open(ComPortDevicePath(options_.ComPortName()), fault))
+        return false;
+    comUser_ = nullptr;
+    return true;
+}
 
-void TDeviceChannel::ComClose() { port_.Close(); }
+void TDeviceChannel::ComClose()
+{
+    std::lock_guard<std::mutex> lock(comMutex_);
+    if (comHolder_ != nullptr)
+        return;
+    port_.Close();
+    comUser_ = nullptr;
+    comClosed_.notify_all();
+}
 
 bool TDeviceChannel::ComWrite(const uint8_t* bytes, int count, TComMode mode, int& written)
 {
@@ -275,9 +359,12 @@ int TDeviceChannel::ComRead(uint8_t* buffer, int size, uint32_t timeoutMs, TComM
     while (TickBefore(start, timeoutMs)) {
         // A full buffer that is not one frame can only run into the time-out: collected
         // bytes are never dropped, so a stray byte spoils the whole read.
-        if (collected < kMaxFrameSize)
-            collected += port_.Read(frame + collected, kMaxFrameSize - collected);
-        else
+        if (collected < kMaxFrameSize) {
+            const int got = port_.Read(frame + collected, kMaxFrameSize - collected);
+            if (got < 0)
+                return 0;  // the line is gone: nothing more can come
+            collected += got;
+        } else
             SleepMs(kComReadTotalMs);
         const int delivered = TakeComReply(frame, collected, mode, buffer, size);
         if (delivered >= 0)
@@ -298,9 +385,9 @@ int TDeviceChannel::FixedExchange(TDevEntry& device, const uint8_t* request, int
     return got;
 }
 
-uint32_t TDeviceChannel::RequestSerialNumber(TDevEntry& device)
+uint32_t TDeviceChannel::RequestSerialNumber(TDevEntry& device, TComPortFault* fault)
 {
-    if (!OpenLink(device))
+    if (!OpenLink(device, fault))
         return 0;
     uint8_t request[kMaxFrameSize];
     const int count = BuildFrame(kSerialNumberCommand, &kSerialNumberData, 1, request);
@@ -316,9 +403,9 @@ uint32_t TDeviceChannel::RequestSerialNumber(TDevEntry& device)
     return serial;
 }
 
-bool TDeviceChannel::RequestLoaderStart(TDevEntry& device)
+bool TDeviceChannel::RequestLoaderStart(TDevEntry& device, TComPortFault* fault)
 {
-    if (!OpenLink(device))
+    if (!OpenLink(device, fault))
         return false;
     uint8_t request[kMaxFrameSize];
     const int count = BuildFrame(kLoaderStartCommand, nullptr, 0, request);

@@ -54,7 +54,8 @@ protected:
     }
 
     // The window with its controllers, writing every device in its bootloader at once.
-    TMainForm& ShowWriting(const QByteArray& payload)
+    // With a COM port named, in COM-port mode through that port.
+    TMainForm& ShowWriting(const QByteArray& payload, const QString& comPort = {})
     {
         image = BuildFirmwareImage("QRGX-13.39-a6", "", false, 0, 0xFFFFFFFF, payload);
         const QString path = dir.filePath("drill.eraw");
@@ -63,6 +64,7 @@ protected:
         options.autoWrite = true;
         options.externFirmware = options.fileOnCommandLine = true;
         options.fwFile = path;
+        options.comportName = comPort;
         return ShowWithControllers(options);
     }
 

@@ -40,6 +40,13 @@ public:
     TPtyFarEnd& operator=(const TPtyFarEnd&) = delete;
 
     bool Valid() const { return master_ >= 0 && keepOpen_ >= 0; }
+    // The tracker's end goes away, as when the adapter is unplugged.
+    void HangUp()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
     QString SlavePath() const { return slavePath_; }
 
     void Send(const QByteArray& bytes) const

@@ -168,3 +168,57 @@ TEST_F(DrillWindow, UpdateDevicesIsPressedAgainAndAgainDuringTheWrites)
 }
 
 }  // namespace
+
+// In COM-port mode the session owns the port: discovery passes started again and again
+// during a write (the update-devices button, choosing the port again) neither probe the
+// session's line nor close it, and leave its device as it is; the write completes.
+TEST_F(DrillWindow, PassesStartedDuringAComWriteLeaveTheSessionsPortAlone)
+{
+    constexpr uint32_t kSerial = 7400001;
+    constexpr int kSectors = 8;
+    const QByteArray payload = DrillPayload(kSectors, 0xC0A1);
+    sim::TSimTracker tracker = Tracker(kSerial, sim::TSimLink::ComPort);
+    tracker.Faults.ReplyDelayMs = 10;  // a write that outlasts several passes
+    ASSERT_TRUE(sim.AddTracker(tracker));
+    const QString port = sim.ComPortPath(kSerial);
+    ASSERT_TRUE(port.startsWith("/dev/"));
+    TMainForm& w = ShowWriting(payload, port.mid(5));  // "pts/N", as the list names it
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 1; }, kDrillPassMs))
+        << LogLines().join(u'\n').toStdString();
+    // The pass that found the device has ended (its merge started the write): from here
+    // on every request the tracker sees belongs to the session, or to a pass.
+    sim.ClearTrace(kSerial);
+    w.cbAutoWrite->setChecked(false);
+
+    int passes = 0;
+    while (controllers->Writes().RunningCount() == 1) {
+        if (passes % 2 == 0)
+            w.updateDevices->click();
+        else
+            w.COMportsComboBoxChange();
+        if (PumpUntil([&] { return controllers->Discovery().PassRunning(); }, 1000)) {
+            ASSERT_TRUE(PassDone());
+            ++passes;
+        }
+        TDevEntry* entry = Entry(kSerial);
+        ASSERT_NE(entry, nullptr) << "the device being written was freed";
+        ASSERT_FALSE(entry->Gone.load()) << "the device being written was marked gone";
+        ASSERT_EQ(w.DeviceList().Entries.size(), 1u) << "a pass added an entry";
+    }
+    ASSERT_TRUE(PumpUntil([&] { return Idle(); }, kDrillWriteMs));
+    EXPECT_GE(passes, 2);
+
+    EXPECT_TRUE(LoggedFor(kSerial, 25)) << "the write did not complete:\n" << LogLines().join(u'\n').toStdString();
+    EXPECT_FALSE(LoggedFor(kSerial, 23));
+    EXPECT_TRUE(sim.Flash(kSerial).startsWith(payload));
+    // Up to the session's last request (the finish), the tracker saw no raw request.
+    const std::vector<sim::TSimRequest> trace = sim.Trace(kSerial);
+    const auto finish = std::find_if(trace.rbegin(), trace.rend(), [](const sim::TSimRequest& r) {
+        return !r.RawFrame && !r.Text && r.Command == kCmdFinish;
+    });
+    ASSERT_NE(finish, trace.rend()) << "no finish request";
+    const auto sessionEnd = finish.base();
+    EXPECT_TRUE(std::none_of(trace.begin(), sessionEnd, [](const sim::TSimRequest& r) { return r.RawFrame; }))
+        << "a pass put a raw request on the session's line";
+    EXPECT_EQ(w.DeviceList().Entries.size(), 1u);
+}

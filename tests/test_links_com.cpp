@@ -2,20 +2,31 @@
 // framing of requests and replies, the two fixed requests and the handle's life.
 
 #include "Bytes.h"
+#include "FileBytes.h"
 #include "LinkTraceCapture.h"
 #include "PtyFarEnd.h"
+#include "core/MessageCatalogue.h"
+#include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"
 #include "links/Frame.h"
 #include "links/LinkTrace.h"
 #include "core/LiveOptions.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace ql;
 using namespace ql::test;
@@ -291,4 +302,254 @@ TEST_F(ComLink, TraceShowsEveryRequestAndReplyWhenSwitchedOn)
 
     EXPECT_EQ(trace.Lines(), (QStringList{"-> device 4242 com [4] 0e 00 0e 00",
                                           "<- device 4242 com [2] ab cd"}));
+}
+
+namespace {
+
+// Runs in a working folder of its own, which holds a regular file at the path that a
+// name taken relative to the working folder would reach ("pts/N").
+class ComPortNames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(far.Valid());
+        ASSERT_TRUE(work.isValid());
+        previous = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(work.path()));
+        ASSERT_TRUE(far.SlavePath().startsWith("/dev/pts/"));
+        ASSERT_TRUE(QDir(work.path()).mkpath("pts"));
+        ASSERT_TRUE(WriteFileBytes(work.filePath(RelativeName()), "not a port"));
+        ASSERT_TRUE(WriteFileBytes(work.filePath("file"), "not a port"));
+    }
+    void TearDown() override { QDir::setCurrent(previous); }
+    QString RelativeName() const { return far.SlavePath().mid(int(strlen(kDeviceFolder))); }
+
+    TPtyFarEnd far;
+    QTemporaryDir work;
+    QString previous;
+};
+
+}  // namespace
+
+TEST_F(ComPortNames, ANameIsADeviceUnderDevAndAPathIsUsedAsTyped)
+{
+    EXPECT_EQ(ComPortDevicePath("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(ComPortDevicePath("pts/3"), "/dev/pts/3");
+    EXPECT_EQ(ComPortDevicePath("/dev/ttyS0"), "/dev/ttyS0");
+    EXPECT_EQ(ComPortDevicePath(""), "");
+
+    const QString missing = QStringLiteral("ttyQLnone%1").arg(getpid());
+    struct TCase {
+        QString Name;
+        bool Opens;
+        TComPortFault::TStage Stage;
+        int Error;
+    } cases[] = {
+        {RelativeName(), true, TComPortFault::None, 0},
+        {far.SlavePath(), true, TComPortFault::None, 0},
+        {missing, false, TComPortFault::Open, ENOENT},
+        {work.path(), false, TComPortFault::Open, EISDIR},
+        {work.filePath("file"), false, TComPortFault::Exclusive, ENOTTY},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name.toStdString());
+        TLiveOptions options;
+        options.UseComPort = true;
+        options.SetComPortName(c.Name);
+        TDeviceChannel channel(options);
+        TDevEntry device(4242, lkComPort);
+        TComPortFault fault;
+        ASSERT_EQ(channel.OpenLink(device, &fault), c.Opens);
+        EXPECT_EQ(fault.Stage, c.Stage);
+        EXPECT_EQ(fault.Error, c.Error);
+        if (!c.Opens) {
+            EXPECT_EQ(fault.Path, ComPortDevicePath(c.Name));
+            EXPECT_FALSE(channel.ComIsOpen());
+            continue;
+        }
+        // The bytes reach the tracker's end of the pseudo-terminal, not a file.
+        int written = 0;
+        ASSERT_TRUE(channel.WriteLink(device, U8(Counting(3)), 3, written));
+        EXPECT_EQ(far.Receive().size(), 13);
+        channel.CloseLink(device);
+    }
+    EXPECT_EQ(ReadFileBytes(work.filePath(RelativeName())), "not a port");
+}
+
+TEST_F(ComLink, APortHeldByAnotherHandleIsBusy)
+{
+    TDeviceChannel other(options);
+    ASSERT_TRUE(other.ComOpen());
+    TComPortFault fault;
+    EXPECT_FALSE(channel.OpenLink(device, &fault));
+    EXPECT_EQ(fault.Stage, TComPortFault::Open);
+    EXPECT_EQ(fault.Error, EBUSY);
+    EXPECT_EQ(fault.Reason, SystemErrorText(EBUSY));
+}
+
+// Opening a device the user may not use: the reason, and the group that gives access.
+// Tried by a child process without privileges, since root may open anything.
+TEST(ComPortAccess, APermissionRefusedNamesTheGroupThatOwnsTheDevice)
+{
+    constexpr uid_t kNobody = 65534;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath("ttyLocked");
+    ASSERT_TRUE(WriteFileBytes(path, ""));
+    // As root the device belongs to dialout, as serial ports do, and the child is nobody;
+    // otherwise the device is the user's own, with no permission for anyone.
+    const bool root = getuid() == 0;
+    group* dialout = root ? getgrnam("dialout") : nullptr;
+    if (dialout) {
+        ASSERT_EQ(chown(path.toLocal8Bit().constData(), 0, dialout->gr_gid), 0);
+    }
+    const QString ownerName = dialout ? QStringLiteral("dialout") : OwningGroupName(path);
+    ASSERT_EQ(chmod(path.toLocal8Bit().constData(), root ? 0660 : 0), 0);
+    ASSERT_EQ(chmod(folder.path().toLocal8Bit().constData(), 0755), 0);
+
+    int results[2];
+    ASSERT_EQ(pipe(results), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(2);
+        TComPort port;
+        TComPortFault fault;
+        const bool opened = port.Open(path, &fault);
+        const QByteArray report =
+            QByteArray::number(opened) + '\n' + QByteArray::number(fault.Error) + '\n' + fault.AccessGroup.toUtf8();
+        const ssize_t sent = write(results[1], report.constData(), size_t(report.size()));
+        _exit(sent == report.size() ? 0 : 3);
+    }
+    close(results[1]);
+    QByteArray report;
+    char buffer[256];
+    for (ssize_t n; (n = read(results[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, n);
+    close(results[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(report, "0\n" + QByteArray::number(EACCES) + '\n' + ownerName.toUtf8());
+}
+
+TEST(ComPortFaultTexts, ThePortTheReasonAndWhatGivesAccessInBothLanguages)
+{
+    const auto fault = [](TComPortFault::TStage stage, int error, const char* group = "") {
+        TComPortFault f;
+        f.Stage = stage;
+        f.Path = "/dev/ttyUSB0";
+        f.Error = error;
+        f.Reason = SystemErrorText(error);
+        f.AccessGroup = group;
+        return f;
+    };
+    const QString denied = SystemErrorText(EACCES);
+    const QString noTty = SystemErrorText(ENOTTY);
+    const QString io = SystemErrorText(EIO);
+    struct TCase {
+        int Language;
+        TComPortFault Fault;
+        QStringList Texts;
+    } cases[] = {
+        {kEnglish, fault(TComPortFault::Open, EACCES, "dialout"),
+         {"COM port /dev/ttyUSB0 cannot be opened: " + denied,
+          "Access to /dev/ttyUSB0 is given by membership of the group \"dialout\": add the user to this group, "
+          "then log in again"}},
+        {kRussian, fault(TComPortFault::Open, EACCES, "uucp"),
+         {QString::fromUtf8("COM-порт /dev/ttyUSB0 не открывается: ") + denied,
+          QString::fromUtf8("Доступ к /dev/ttyUSB0 дают права группы \"uucp\": добавьте пользователя в эту группу "
+                            "и войдите в систему заново")}},
+        {kEnglish, fault(TComPortFault::Exclusive, ENOTTY),
+         {"COM port /dev/ttyUSB0 does not allow exclusive use: " + noTty}},
+        {kRussian, fault(TComPortFault::Exclusive, ENOTTY),
+         {QString::fromUtf8("COM-порт /dev/ttyUSB0 не допускает монопольного доступа: ") + noTty}},
+        {kEnglish, fault(TComPortFault::Line, EIO), {"COM port /dev/ttyUSB0 failed: " + io}},
+        {kRussian, fault(TComPortFault::Line, EIO), {QString::fromUtf8("Отказ COM-порта /dev/ttyUSB0: ") + io}},
+        {kEnglish, fault(TComPortFault::None, 0), {}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Texts.join(" | ").toStdString());
+        SetCurrentLanguage(c.Language);
+        EXPECT_EQ(ComPortFaultTexts(c.Fault), c.Texts);
+    }
+    SetCurrentLanguage(kEnglish);
+    // A discovery pass keeps quiet about an absent port and one its own session holds.
+    EXPECT_FALSE(PassReportsComPortFault(fault(TComPortFault::Open, ENOENT)));
+    EXPECT_FALSE(PassReportsComPortFault(fault(TComPortFault::Session, EBUSY)));
+    EXPECT_TRUE(PassReportsComPortFault(fault(TComPortFault::Open, EACCES, "dialout")));
+    EXPECT_TRUE(PassReportsComPortFault(fault(TComPortFault::Exclusive, ENOTTY)));
+}
+
+TEST_F(ComLink, ASessionHoldsThePortAgainstEveryOtherUser)
+{
+    TDevEntry session(5001, lkComPort);
+    TDevEntry other(5002, lkComPort);
+    TDevEntry probe;
+    ASSERT_TRUE(channel.HoldComPort(session));
+    EXPECT_FALSE(channel.HoldComPort(other)) << "a second session took the port";
+    EXPECT_TRUE(channel.ComHeldBySession());
+
+    // Held before it is even open: nobody else opens it.
+    TComPortFault fault;
+    EXPECT_FALSE(channel.OpenLink(probe, &fault));
+    EXPECT_EQ(fault.Stage, TComPortFault::Session);
+    EXPECT_FALSE(channel.ComIsOpen());
+
+    ASSERT_TRUE(channel.OpenLink(session));
+    EXPECT_EQ(channel.RequestSerialNumber(probe, &fault), 0u);
+    EXPECT_EQ(fault.Stage, TComPortFault::Session);
+    int written = 0;
+    EXPECT_FALSE(channel.WriteLink(probe, U8(Counting(3)), 3, written));
+    uint8_t buffer[64];
+    far.Send(Reply(0xF0, 0, Hex("AB CD")));
+    EXPECT_EQ(channel.ReadLink(probe, buffer, 50, sizeof buffer), 0) << "another entry read the session's reply";
+    channel.CloseLink(probe);
+    channel.ComClose();
+    EXPECT_TRUE(channel.ComIsOpen()) << "the port was closed under the session";
+    EXPECT_EQ(channel.ReadLink(session, buffer, 150, sizeof buffer), 2);
+    EXPECT_TRUE(far.Receive().isEmpty()) << "a request went out on the session's line";
+
+    channel.CloseLink(session);
+    EXPECT_FALSE(channel.ComIsOpen());
+    channel.ReleaseComPort(session);
+    EXPECT_FALSE(channel.ComHeldBySession());
+    EXPECT_TRUE(channel.OpenLink(probe));
+    channel.CloseLink(probe);
+}
+
+TEST_F(ComLink, ASessionOpensThePortOnceAPassExchangeHasLeftIt)
+{
+    TDevEntry session(5001, lkComPort);
+    TDevEntry probe;
+    ASSERT_TRUE(channel.OpenLink(probe));  // a pass's request is on the line
+    ASSERT_TRUE(channel.HoldComPort(session));
+    bool opened = false;
+    std::thread sessionThread([&] { opened = channel.OpenLink(session); });
+    channel.CloseLink(probe);
+    sessionThread.join();
+    ASSERT_TRUE(opened);
+    int written = 0;
+    EXPECT_TRUE(channel.WriteLink(session, U8(Counting(3)), 3, written));
+    EXPECT_EQ(far.Receive().size(), 13);
+    channel.CloseLink(session);
+    channel.ReleaseComPort(session);
+}
+
+TEST_F(ComLink, APortThatHangsUpFailsAtOnceAndSaysWhy)
+{
+    ASSERT_TRUE(channel.OpenLink(device));
+    EXPECT_EQ(channel.ComLineFault(device).Stage, TComPortFault::None);
+    far.HangUp();
+    uint8_t buffer[64];
+    EXPECT_EQ(channel.ReadLink(device, buffer, 6000, sizeof buffer), 0);
+    int written = 0;
+    EXPECT_FALSE(channel.WriteLink(device, U8(Counting(3)), 3, written));
+    const TComPortFault fault = channel.ComLineFault(device);
+    EXPECT_EQ(fault.Stage, TComPortFault::Line);
+    EXPECT_EQ(fault.Path, far.SlavePath());
+    EXPECT_FALSE(fault.Reason.isEmpty());
+    channel.CloseLink(device);
+    EXPECT_FALSE(channel.ComIsOpen());
 }

@@ -109,9 +109,12 @@ TEST_F(LoaderEndToEnd, AComPortTrackerIsSwitchedWrittenAndTheLoaderClosesWithOne
     tracker.Link = sim::TSimLink::ComPort;
     tracker.Mode = sim::TSimMode::Application;
     ASSERT_TRUE(sim.AddTracker(tracker));
+    // Named as the port list shows it: the pseudo-terminal's name under /dev ("pts/N"),
+    // while the loader runs in a folder of its own.
+    const QString path = sim.ComPortPath(tracker.Serial);
+    ASSERT_TRUE(path.startsWith("/dev/pts/"));
     int status = -1;
-    const QByteArray out =
-        Run({"autowrite", "autoclose", "console", "comport=" + sim.ComPortPath(tracker.Serial)}, status);
+    const QByteArray out = Run({"autowrite", "autoclose", "console", "comport=" + path.mid(5)}, status);
     EXPECT_EQ(status, 1) << out.constData();
     EXPECT_TRUE(out.contains("Device -------\tBootloader starting. wait...\n")) << out.constData();
     EXPECT_TRUE(out.contains("Device 1000003\tOperation mode - Bootloader\n"));

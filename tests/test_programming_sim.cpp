@@ -4,9 +4,15 @@
 
 #include "Bytes.h"
 #include "ProgrammingFixture.h"
+#include "links/ComPortName.h"
 #include "links/LoaderRecord.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 using namespace ql;
 using namespace ql::test;
@@ -367,4 +373,74 @@ TEST_F(Programming, TheImageVersionTravelsAsTheHeaderBytes)
     ASSERT_FALSE(trace.empty());
     EXPECT_EQ(trace[0].Command, 14);
     EXPECT_EQ(trace[0].Bytes.mid(kLoaderHeaderSize), version);
+}
+
+// A COM port that cannot be used says why, and the session ends with the link code: a
+// name that is a folder, one that is a regular file (no terminal: exclusive use refused),
+// and a port that is not there.
+TEST_F(Programming, AComPortThatCannotBeOpenedIsNamedWithItsReason)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath("ttyFile");
+    QFile plain(file);
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    struct TCase {
+        QString Name;
+        std::vector<int> Red;
+        QString Line;
+    } cases[] = {
+        {folder.path(), {msg::CannotOpenDevice, msg::ComPortCannotOpen},
+         "COM port " + folder.path() + " cannot be opened: " + SystemErrorText(EISDIR)},
+        {file, {msg::CannotOpenDevice, msg::ComPortNotExclusive},
+         "COM port " + file + " does not allow exclusive use: " + SystemErrorText(ENOTTY)},
+        {"ttyQLmissing", {msg::CannotOpenDevice, msg::ComPortCannotOpen},
+         "COM port /dev/ttyQLmissing cannot be opened: " + SystemErrorText(ENOENT)},
+    };
+    uint32_t serial = 7000000;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name.toStdString());
+        log.Lines.clear();
+        sim::TSimTracker tracker = Map1Tracker(++serial);
+        tracker.Link = sim::TSimLink::ComPort;
+        auto session = Session(tracker, Map1Image());
+        bench.Options.SetComPortName(c.Name);
+        session->RunSession();
+        EXPECT_EQ(session->ErrorCode, kErrLinkOpen);
+        std::vector<int> red;
+        for (const auto& line : log.Lines)
+            if (line.Kind == lkError)
+                red.push_back(MessageNumber(line.Text));
+        EXPECT_EQ(red, c.Red);
+        EXPECT_TRUE(log.Texts().contains(c.Line)) << log.Texts().join('\n').toStdString();
+        EXPECT_TRUE(bench.Sim.Trace(serial).empty());
+        EXPECT_FALSE(bench.Channel.ComHeldBySession());
+    }
+}
+
+// The tracker's end of the pseudo-terminal goes away in the middle of a sector: the
+// session fails with the write code without waiting out its time-outs, and says that the
+// port failed.
+TEST_F(Programming, AComPortThatVanishesMidWriteEndsTheSessionWithItsReason)
+{
+    constexpr uint32_t kSerial = 7100001;
+    sim::TSimTracker tracker = Map1Tracker(kSerial);
+    tracker.Link = sim::TSimLink::ComPort;
+    auto session = Session(tracker, Map1Image());
+    const QString port = bench.Sim.ComPortPath(kSerial);
+    int parts = 0;
+    log.OnLine = [&](const TLoggedLine& line) {
+        if (MessageNumber(line.Text) == msg::RecordingPart && ++parts == 3)
+            bench.Sim.RemoveTracker(kSerial);
+    };
+    session->RunSession();
+    EXPECT_EQ(parts, 3);
+    EXPECT_EQ(session->ErrorCode, kErrWrite);
+    EXPECT_FALSE(session->Completed);
+    EXPECT_EQ(log.Lines.back().Kind, lkError);
+    EXPECT_EQ(MessageNumber(log.Lines.back().Text), msg::ComPortFailed);
+    EXPECT_TRUE(log.Lines.back().Text.startsWith("COM port " + port + " failed: ")) << log.Lines.back().Text.toStdString();
+    EXPECT_FALSE(bench.Channel.ComIsOpen());
+    EXPECT_FALSE(bench.Channel.ComHeldBySession());
 }

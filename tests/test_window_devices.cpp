@@ -2,14 +2,18 @@
 // simulator, through the stand-in driver libraries.
 
 #include "SimWindowFixture.h"
+#include "links/ComPortName.h"
 #include "links/DriverLibraries.h"
 #include "panels/FWLoaderDevGroup.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+
+#include <cerrno>
 
 using namespace ql;
 using namespace ql::test;
@@ -165,6 +169,41 @@ TEST_F(WindowDevices, UpdateDevicesDuringAWriteKeepsTheDeviceBeingWritten)
     ASSERT_NE(Entry(1000001), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 0; }, kWriteMs));
     EXPECT_EQ(PanelOf(*Entry(1000001))->StatusLine->text(), Msg(24));
+}
+
+}  // namespace
+
+namespace {
+
+// The COM probe over a port that cannot be opened: the pass's message 43, and after it
+// the port with the system's reason, except for a port that is simply not there.
+TEST_F(WindowDevices, TheComProbeSaysWhyThePortCannotBeOpened)
+{
+    QFile plain(dir.filePath("ttyFile"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    struct TCase {
+        QString Name;
+        QString Reason;  // the line after message 43; none for an absent port
+    } cases[] = {
+        {"ttyQLmissing", {}},
+        {dir.path(), "COM port " + dir.path() + " cannot be opened: " + SystemErrorText(EISDIR)},
+        {plain.fileName(), "COM port " + plain.fileName() + " does not allow exclusive use: " + SystemErrorText(ENOTTY)},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name.toStdString());
+        LoaderOptions options;
+        options.comportName = c.Name;
+        ShowWithControllers(options);
+        QStringList expected{NoDevice(msg::NoReply)};
+        if (!c.Reason.isEmpty())
+            expected << NoDeviceLine(c.Reason);
+        ASSERT_TRUE(PumpUntil([&] { return Logged(expected.front()); }, kPassMs)) << LogLines().join(u'\n').toStdString();
+        ASSERT_TRUE(PassDone());
+        const QStringList lines = LogLines();
+        EXPECT_EQ(lines.mid(lines.indexOf(expected.front())), expected);
+        Destroy();
+    }
 }
 
 }  // namespace

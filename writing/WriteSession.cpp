@@ -1,5 +1,6 @@
 #include "writing/WriteSession.h"
 
+#include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
 #include "links/LoaderReplies.h"
@@ -56,7 +57,20 @@ TWriteSession::TWriteSession(TDeviceChannel& channel, THandOver& handOver, TLogS
     ResetVersion(ImageVersion);
 }
 
-TWriteSession::~TWriteSession() = default;
+TWriteSession::~TWriteSession() { ReleaseComPort(); }
+
+void TWriteSession::HoldComPort()
+{
+    if (!holdsComPort_ && options_.UseComPort.load())
+        holdsComPort_ = channel_.HoldComPort(*Device);
+}
+
+void TWriteSession::ReleaseComPort()
+{
+    if (holdsComPort_)
+        channel_.ReleaseComPort(*Device);
+    holdsComPort_ = false;
+}
 
 int TWriteSession::Elapsed() const { return int(TickCount() - StartTick); }
 
@@ -85,13 +99,16 @@ void TWriteSession::RunSession()
     LastSector = -1;
     SectorMap = nullptr;
     FlashImage = TFlashPlan{};
+    HoldComPort();
 
     ReloadFirmware();
     if (ErrorCode == kWriteOk) {
         PieceSize = Device->NrfFamily ? kNrfPieceSize : kPieceSize;
         SelectSectorMap();
-        if (!channel_.OpenLink(*Device)) {
+        TComPortFault fault;
+        if (!channel_.OpenLink(*Device, &fault)) {
             SessionLog(lkError, msg::CannotOpenDevice);
+            LogComPortFault(log_, Device->SerialNumber, fault);
             if (ErrorCode == kWriteOk)
                 ErrorCode = kErrLinkOpen;
         } else {
@@ -99,11 +116,15 @@ void TWriteSession::RunSession()
                 ErrorCode = kErrNotCompatible;
             if (ErrorCode == kWriteOk)
                 ProgramSectors();
+            // A port that hung up or was unplugged mid-session says so once, after the
+            // failed step's own lines.
+            LogComPortFault(log_, Device->SerialNumber, channel_.ComLineFault(*Device));
             channel_.CloseLink(*Device);
         }
     }
     ClearFirmwareList(Blocks);
     ReleaseImage();
+    ReleaseComPort();
     ElapsedMs = Elapsed();
 }
 

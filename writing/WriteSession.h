@@ -57,6 +57,12 @@ public:
     // close, release. The outcome is in ErrorCode, LastResponseCode, ElapsedMs, Completed.
     void RunSession();
 
+    // In COM-port mode the session holds the port from here to the end of RunSession, so
+    // no discovery pass puts its requests on the session's line or closes the port under
+    // it. The window calls it as it starts the session (before any pass can look at the
+    // port again); RunSession takes the hold itself when no one did.
+    void HoldComPort();
+
     // Any thread. The session stops before its next sector and ends with kErrStopped.
     void RequestStop() { stop_.store(true); }
     bool StopRequested() const { return stop_.load(); }
@@ -108,12 +114,14 @@ private:
                                uint16_t refusedStatus, int refusedMessage);
     void SendClosing(uint16_t command);
     void ReleaseImage();
+    void ReleaseComPort();
 
     TDeviceChannel& channel_;
     THandOver& handOver_;
     THandedLog log_;
     const TLiveOptions& options_;
     std::atomic<bool> stop_{false};
+    bool holdsComPort_ = false;
     int shownPercent_ = -1;  // what the panel's bar shows; -1 before the first step
 };
 

@@ -21,9 +21,11 @@ public:
     TWriteThread(const TWriteThread&) = delete;
     TWriteThread& operator=(const TWriteThread&) = delete;
 
-    // Runs the session; finished runs on the session's thread when it is done.
+    // Runs the session; finished runs on the session's thread when it is done. The COM
+    // port is the session's from here on (in COM-port mode).
     void Start(std::function<void()> finished)
     {
+        Session.HoldComPort();
         thread_ = std::thread([this, finished = std::move(finished)] {
             Session.RunSession();
             if (finished)
