@@ -4,6 +4,7 @@
 #include "links/LoaderRecord.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/StandInWire.h"
+#include "sim/TrackerCommands.h"
 
 #include <QDir>
 #include <QFile>
@@ -569,7 +570,7 @@ void TSimService::ReadLine(TSlot& slot)
 
 void TSimService::HandleFrame(TSlot& slot, const TComFrame& frame)
 {
-    if (frame.Command == kTunnelCommand) {
+    if (frame.Command == kLineTunnel) {
         slot.Assembler.Append(frame.Data, NowUs() / 1000);
         TAssembledRequest request;
         while (slot.Assembler.Next(request))
@@ -584,9 +585,9 @@ void TSimService::HandleFrame(TSlot& slot, const TComFrame& frame)
     Trace(slot, entry);
     if (!slot.Present || slot.Config().Faults.Silent)
         return;
-    if (frame.Command == kSerialNumberCommand && frame.Data == QByteArray(1, char(kSerialNumberData)))
+    if (frame.Command == kLineSerialNumber && frame.Data == QByteArray(1, char(kLineSerialNumberData)))
         Schedule(slot, 0, SerialNumberReplyFrame(slot.Config().Serial), TAfterReply::Nothing, 0);
-    else if (frame.Command == kLoaderStartCommand)
+    else if (frame.Command == kLineLoaderStart)
         Schedule(slot, 0, LoaderStartReplyFrame(),
                  slot.Config().Mode == TSimMode::Application ? TAfterReply::RebootToBootloader
                                                              : TAfterReply::Nothing,
