@@ -6,9 +6,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <map>
+#include <type_traits>
 
 using namespace ql::ftdi;
 using ql::sim::standin::TDeviceLink;
@@ -168,3 +169,14 @@ QL_EXPORT FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite,
     *bytesWritten = bytesToWrite;
     return FT_OK;
 }
+
+// The exports have exactly the types the loader binds them with.
+static_assert(std::is_same_v<decltype(&FT_CreateDeviceInfoList), PFN_FT_CreateDeviceInfoList>);
+static_assert(std::is_same_v<decltype(&FT_GetDeviceInfoList), PFN_FT_GetDeviceInfoList>);
+static_assert(std::is_same_v<decltype(&FT_OpenEx), PFN_FT_OpenEx>);
+static_assert(std::is_same_v<decltype(&FT_Close), PFN_FT_Close>);
+static_assert(std::is_same_v<decltype(&FT_ResetDevice), PFN_FT_ResetDevice>);
+static_assert(std::is_same_v<decltype(&FT_SetTimeouts), PFN_FT_SetTimeouts>);
+static_assert(std::is_same_v<decltype(&FT_GetStatus), PFN_FT_GetStatus>);
+static_assert(std::is_same_v<decltype(&FT_Read), PFN_FT_Read>);
+static_assert(std::is_same_v<decltype(&FT_Write), PFN_FT_Write>);
