@@ -514,26 +514,19 @@ void TSimService::HandleMessage(TConnection& connection, const uint8_t* bytes, s
         return;
     const TSimLink link = bytes[1] == wire::kLinkFtdi ? TSimLink::Ftdi : TSimLink::MakerUsb;
     if (type == wire::kList) {
-        std::vector<uint8_t> reply{wire::kListReply, 0, 0};
-        uint16_t listed = 0;
+        std::vector<wire::TListEntry> entries;
         for (const auto& slot : Slots) {
             const TSimTracker& t = slot->Config();
             if (!slot->Present || t.Link != link)
                 continue;
             const QByteArray text = link == TSimLink::Ftdi ? t.FtdiDescription.left(63) : QByteArray();
-            const size_t at = reply.size();
-            reply.resize(at + 7);
-            wire::PutU32(&reply[at], t.Serial);
-            wire::PutU16(&reply[at + 4], t.UsbTag);
-            reply[at + 6] = uint8_t(text.size());
-            reply.insert(reply.end(), text.begin(), text.end());
-            ++listed;
+            entries.push_back({t.Serial, t.UsbTag, text.toStdString()});
         }
-        wire::PutU16(&reply[1], listed);
-        send(reply);
-    } else if (type == wire::kOpen && count >= 4) {
+        send(wire::BuildListReply(entries));
+    } else if (type == wire::kOpen && count >= wire::kOpenRequestHeader) {
         const uint16_t tag = wire::GetU16(bytes + 2);
-        const QByteArray serialText(reinterpret_cast<const char*>(bytes + 4), qsizetype(count - 4));
+        const QByteArray serialText(reinterpret_cast<const char*>(bytes + wire::kOpenRequestHeader),
+                                    qsizetype(count - wire::kOpenRequestHeader));
         TSlot* found = nullptr;
         for (const auto& slot : Slots) {
             const TSimTracker& t = slot->Config();

@@ -13,7 +13,7 @@
 
 using namespace ql::ftdi;
 using ql::sim::standin::TDeviceLink;
-using ql::sim::standin::TListedDevice;
+using ql::sim::wire::TListEntry;
 
 #define QL_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -26,7 +26,7 @@ constexpr uint32_t kFirstLocation = 0x11;
 
 std::mutex gLock;
 std::map<FT_HANDLE, std::shared_ptr<TDeviceLink>> gHandles;
-std::vector<TListedDevice> gListed;  // from the last FT_CreateDeviceInfoList
+std::vector<TListEntry> gListed;  // from the last FT_CreateDeviceInfoList
 
 // The link behind a handle the loader holds; null for a handle this library never gave.
 std::shared_ptr<TDeviceLink> Find(FT_HANDLE handle)
@@ -55,7 +55,7 @@ QL_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevices)
 {
     if (!numDevices)
         return FT_INVALID_PARAMETER;
-    std::vector<TListedDevice> listed;
+    std::vector<TListEntry> listed;
     ql::sim::standin::ListDevices(ql::sim::wire::kLinkFtdi, listed);  // none when unreachable
     std::lock_guard guard(gLock);
     gListed = std::move(listed);

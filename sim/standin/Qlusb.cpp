@@ -13,7 +13,7 @@
 
 using namespace ql::qlusb;
 using ql::sim::standin::TDeviceLink;
-using ql::sim::standin::TListedDevice;
+using ql::sim::wire::TListEntry;
 
 #define QL_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -45,10 +45,10 @@ QL_EXPORT int32_t MV_GetListDevices(uint32_t selector, uint8_t* records, uint32_
 {
     if (!count)
         return kBadParameter;
-    std::vector<TListedDevice> listed;
+    std::vector<TListEntry> listed;
     ql::sim::standin::ListDevices(ql::sim::wire::kLinkMakerUsb, listed);
-    std::vector<TListedDevice> chosen;
-    for (const TListedDevice& device : listed)
+    std::vector<TListEntry> chosen;
+    for (const TListEntry& device : listed)
         if (selector == kListSelector || selector == device.Tag)
             chosen.push_back(device);
     if (!records) {
