@@ -2,6 +2,7 @@
 
 #include "links/Frame.h"
 #include "sim/RequestAssembler.h"
+#include "sim/TrackerCommands.h"
 
 #include <QtEndian>
 
@@ -10,7 +11,7 @@ namespace {
 
 QByteArray ReplyFrame(uint8_t command, const uint8_t* data, int count)
 {
-    uint8_t frame[kMaxFrameSize];
+    uint8_t frame[kLineMaxFrameBytes];
     const int length = BuildReplyFrame(command, 0, data, count, frame);
     return QByteArray(reinterpret_cast<const char*>(frame), length);
 }
@@ -36,7 +37,7 @@ bool TComLineParser::Next(TComFrame& frame)
         if (Buffer.size() < kFrameCommandOffset)
             return false;
         const uint16_t length = qFromLittleEndian<uint16_t>(b + kFrameLengthOffset);
-        if (length < kFrameOverhead || length > kMaxFrameSize) {
+        if (length < kFrameOverhead || length > kLineMaxFrameBytes) {
             Buffer.remove(0, 1);
             continue;
         }
@@ -59,18 +60,18 @@ QByteArray SerialNumberReplyFrame(uint32_t serial)
 {
     uint8_t data[4];
     qToLittleEndian(serial, data);
-    return ReplyFrame(kSerialNumberReplyCommand, data, 4);
+    return ReplyFrame(kLineSerialNumberReply, data, 4);
 }
 
 QByteArray LoaderStartReplyFrame()
 {
-    return ReplyFrame(kLoaderStartCommand, nullptr, 0);
+    return ReplyFrame(kLineLoaderStart, nullptr, 0);
 }
 
 QByteArray TunnelReplyFrame(const QByteArray& reply)
 {
-    const int count = int(std::min<qsizetype>(reply.size(), kMaxReplyData));
-    return ReplyFrame(kTunnelCommand, reinterpret_cast<const uint8_t*>(reply.constData()), count);
+    const int count = int(std::min<qsizetype>(reply.size(), kLineMaxReplyData));
+    return ReplyFrame(kLineTunnel, reinterpret_cast<const uint8_t*>(reply.constData()), count);
 }
 
 }  // namespace ql::sim

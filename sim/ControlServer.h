@@ -1,8 +1,8 @@
 #pragma once
 // qltracker-sim's control socket: a Unix stream socket that takes one command per line
-// and answers each with one line, "OK ..." or "ERR reason". The commands are listed in
-// sim/README.md. Served on a thread of its own; any number of clients, one after another
-// line by line.
+// and answers each with one line, "OK ..." or "ERR reason". The commands are the table of
+// sim/ControlCommands.cpp. Served on a thread of its own; any number of clients, one after
+// another line by line.
 
 #include "sim/Simulator.h"
 

@@ -1,6 +1,7 @@
 #include "sim/RequestAssembler.h"
 
 #include "links/LoaderRecord.h"
+#include "sim/TrackerCommands.h"
 
 #include <QtEndian>
 

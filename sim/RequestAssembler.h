@@ -18,11 +18,6 @@ namespace ql::sim {
 inline constexpr int kMaxRequestSize = 1024;  // what a tracker's receive buffer holds
 inline constexpr int kIdleResetMs = 1000;
 
-// The text commands of the application firmware.
-inline const QByteArray kReadVersionText = QByteArrayLiteral("FL_READ_VERSION$");
-inline const QByteArray kStartLoaderText = QByteArrayLiteral("START_BOOT_LOADER=");  // + digit
-inline const QByteArray kStartNrfLoaderText = QByteArrayLiteral("START_NRF_BOOT_LOADER");
-
 enum class TRequestKind { Record, Text, Oversized };
 
 struct TAssembledRequest {

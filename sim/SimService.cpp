@@ -1,17 +1,15 @@
 #include "sim/SimService.h"
 
-#include "links/Frame.h"
 #include "links/LoaderRecord.h"
+#include "sim/ComLinePacing.h"
 #include "sim/PseudoTerminal.h"
-#include "sim/StandInWire.h"
+#include "sim/TrackerCommands.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,29 +20,15 @@
 namespace ql::sim {
 namespace {
 
-constexpr char kEventsEnv[] = "QLFW_DEVICE_EVENTS";
-constexpr char kDevicesChanged[] = "7";
 constexpr size_t kMaxTraceEntries = 200000;
-constexpr int kLineRetryMs = 1;        // a full pty buffer is tried again this soon
-constexpr int64_t kIdleWaitUs = 1000000;
-constexpr qsizetype kLineBatchBytes = 8;  // paced: bytes handed to the line at once  // nothing due: the thread still looks round once a second
-constexpr int kBitsPerByte = 10;       // 8N1: start bit, 8 data bits, stop bit
-constexpr uint8_t kStrayByte = 0x00;
-constexpr size_t kMaxSocketPath = sizeof(sockaddr_un::sun_path) - 1;
+constexpr int64_t kIdleWaitUs = 1000000;  // nothing due: the thread still looks round once a second
+constexpr int64_t kUsPerMs = 1000;
+// Longest description an FTDI bridge reports (its field holds 64 bytes with the zero).
+constexpr qsizetype kMaxFtdiDescription = 63;
 
-bool FillAddress(const QByteArray& path, sockaddr_un& address)
+TSimLink LinkOfKind(uint8_t kind)
 {
-    if (path.isEmpty() || size_t(path.size()) > kMaxSocketPath)
-        return false;
-    std::memset(&address, 0, sizeof(address));
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    return true;
-}
-
-int64_t WireTimeUs(qsizetype bytes, int baud)
-{
-    return baud > 0 ? int64_t(bytes) * kBitsPerByte * 1000000 / baud : 0;
+    return kind == wire::kLinkFtdi ? TSimLink::Ftdi : TSimLink::MakerUsb;
 }
 
 }  // namespace
@@ -65,31 +49,11 @@ struct TSimService::TSlot {
     TPseudoTerminal Pty;
     TComLineParser Line;
     TRequestAssembler Assembler;
-    QByteArray Out;          // reply bytes not yet on the wire
-    int64_t WireFreeUs = 0;  // paced: when the outgoing wire takes the next byte
-    int64_t InboundDoneUs = 0;  // paced: when the last received byte has crossed the wire
-    int64_t RetryAtUs = -1;
-    uint64_t WireIn = 0;   // bytes read from the line
-    uint64_t WireOut = 0;  // bytes written to the line
+    TComLinePacing Pacing;
 
     const TSimTracker& Config() const { return Device.Config; }
     bool IsCom() const { return Config().Link == TSimLink::ComPort; }
     int Baud() const { return Config().Faults.PaceBaud; }
-};
-
-struct TSimService::TConnection {
-    uint64_t Id = 0;
-    int Fd = -1;
-    uint64_t SlotId = 0;  // 0 until a device is opened on it
-    TRequestAssembler Assembler;
-};
-
-struct TSimService::TPending {
-    int64_t AtUs = 0;
-    uint64_t SlotId = 0;
-    uint64_t ConnectionId = 0;  // 0: the slot's COM line
-    QByteArray Bytes;
-    TAfterReply After = TAfterReply::Nothing;
 };
 
 TSimService::TSimService()
@@ -103,8 +67,6 @@ TSimService::TSimService()
     if (::mkdtemp(pattern.data()))
         Folder = QFile::decodeName(pattern);
     ListenPath = Folder + QStringLiteral("/sim.sock");
-    EventsPath = qgetenv(kEventsEnv);
-    EventsFd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 }
 
 TSimService::~TSimService()
@@ -114,42 +76,28 @@ TSimService::~TSimService()
         std::lock_guard guard(Lock);
         Slots.clear();
     }
-    if (EventsFd >= 0)
-        ::close(EventsFd);
     if (!Folder.isEmpty())
         QDir(Folder).removeRecursively();
 }
 
 bool TSimService::Start(QString* error)
 {
-    auto fail = [&](const char* what) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                                  QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    };
     if (Running)
         return true;
-    if (Folder.isEmpty())
-        return fail("temporary folder");
-    sockaddr_un address;
-    if (!FillAddress(QFile::encodeName(ListenPath), address))
-        return fail("socket path");
-    ::unlink(address.sun_path);
-    ListenFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (ListenFd < 0)
-        return fail("socket");
-    if (::bind(ListenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0
-        || ::listen(ListenFd, 64) != 0) {
-        ::close(ListenFd);
-        ListenFd = -1;
-        return fail("bind");
+    if (Folder.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("temporary folder: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
     }
+    if (!Server.Listen(ListenPath, error))
+        return false;
     int wake[2];
     if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
-        ::close(ListenFd);
-        ListenFd = -1;
-        return fail("pipe");
+        if (error)
+            *error = QStringLiteral("pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        Server.Close();
+        return false;
     }
     WakeRead = wake[0];
     WakeWrite = wake[1];
@@ -165,15 +113,11 @@ void TSimService::Stop()
     Wake();
     Thread.join();
     std::lock_guard guard(Lock);
-    for (auto& connection : Connections)
-        ::close(connection->Fd);
-    Connections.clear();
-    Pending.clear();
-    ::close(ListenFd);
+    Server.Close();
+    Replies.Clear();
     ::close(WakeRead);
     ::close(WakeWrite);
-    ListenFd = WakeRead = WakeWrite = -1;
-    ::unlink(QFile::encodeName(ListenPath).constData());
+    WakeRead = WakeWrite = -1;
 }
 
 void TSimService::Wake()
@@ -222,9 +166,9 @@ bool TSimService::AddTracker(const TSimTracker& tracker)
     auto slot = std::make_unique<TSlot>(tracker);
     if (slot->IsCom() && !slot->Pty.Open())
         return false;
-    slot->Id = NextId++;
+    slot->Id = NextSlotId++;
     Slots.push_back(std::move(slot));
-    Notify();
+    Events.DevicesChanged();
     Wake();
     return true;
 }
@@ -236,10 +180,10 @@ bool TSimService::RemoveTracker(uint32_t serial)
     if (!slot)
         return false;
     const uint64_t id = slot->Id;
-    CloseConnectionsOf(id);
-    std::erase_if(Pending, [id](const TPending& p) { return p.SlotId == id; });
+    Server.CloseConnectionsOf(id);
+    Replies.DropTracker(id);
     std::erase_if(Slots, [id](const auto& s) { return s->Id == id; });
-    Notify();
+    Events.DevicesChanged();
     Wake();
     return true;
 }
@@ -276,8 +220,8 @@ bool TSimService::WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& from
     const TSlot* slot = Find(serial);
     if (!slot || !slot->IsCom())
         return false;
-    toTracker = slot->WireIn;
-    fromTracker = slot->WireOut;
+    toTracker = slot->Pacing.BytesIn();
+    fromTracker = slot->Pacing.BytesOut();
     return true;
 }
 
@@ -319,7 +263,7 @@ bool TSimService::Present(uint32_t serial) const
 void TSimService::SetDeviceEventsPath(const QString& path)
 {
     std::lock_guard guard(Lock);
-    EventsPath = QFile::encodeName(path);
+    Events.SetPath(path);
 }
 
 std::vector<uint32_t> TSimService::Serials() const
@@ -351,36 +295,17 @@ bool TSimService::FillFlash(uint32_t serial, uint8_t value)
 
 // ---- the service thread ----
 
-void TSimService::Notify()
-{
-    sockaddr_un address;
-    if (EventsFd >= 0 && FillAddress(EventsPath, address))
-        ::sendto(EventsFd, kDevicesChanged, 1, MSG_DONTWAIT | MSG_NOSIGNAL,
-                 reinterpret_cast<sockaddr*>(&address), sizeof(address));
-}
-
 int64_t TSimService::NextTimeoutUs(int64_t nowUs) const
 {
-    int64_t next = INT64_MAX;
-    for (const TPending& p : Pending)
-        next = std::min(next, p.AtUs);
+    int64_t next = Replies.NextDueUs();
     for (const auto& slot : Slots) {
         if (slot->BackAtUs >= 0)
             next = std::min(next, slot->BackAtUs);
-        if (slot->Out.isEmpty())
-            continue;
-        if (slot->RetryAtUs >= 0) {
-            next = std::min(next, slot->RetryAtUs);
-        } else {
-            // A paced line hands bytes over like a UART's receive FIFO: a batch once its
-            // last byte has crossed the wire, the end of a reply as soon as it has.
-            const qsizetype batch = std::min<qsizetype>(kLineBatchBytes, slot->Out.size());
-            next = std::min(next, slot->WireFreeUs + WireTimeUs(batch - 1, slot->Baud()));
-        }
+        next = std::min(next, slot->Pacing.NextFlushUs(slot->Baud()));
     }
     // Microseconds, not milliseconds: a paced line at 115200 baud takes a byte every
     // 87 us, and a wake-up rounded to the next millisecond would hold each reply back.
-    if (next == INT64_MAX)
+    if (next == kNothingDueUs)
         return kIdleWaitUs;
     return std::clamp<int64_t>(next - nowUs, 0, kIdleWaitUs);
 }
@@ -394,12 +319,9 @@ void TSimService::Run()
         int64_t timeoutUs;
         {
             std::lock_guard guard(Lock);
-            fds.assign({{WakeRead, POLLIN, 0}, {ListenFd, POLLIN, 0}});
+            fds.assign({{WakeRead, POLLIN, 0}, {Server.ListenFd(), POLLIN, 0}});
             owners.assign({0, 0});
-            for (const auto& connection : Connections) {
-                fds.push_back({connection->Fd, POLLIN, 0});
-                owners.push_back(connection->Id);
-            }
+            Server.Watch(fds, owners);
             for (const auto& slot : Slots) {
                 if (slot->IsCom()) {
                     fds.push_back({slot->Pty.MasterFd(), POLLIN, 0});
@@ -417,7 +339,7 @@ void TSimService::Run()
             }
         }
         if (fds[1].revents & POLLIN)
-            Accept();
+            Server.Accept();
         for (size_t i = 2; i < fds.size(); ++i) {
             if (!fds[i].revents)
                 continue;
@@ -425,128 +347,57 @@ void TSimService::Run()
                 if (TSlot* slot = FindById(owners[i] & ~kSlotBit))
                     ReadLine(*slot);
             } else
-                ReadConnection(owners[i]);
+                Server.Read(owners[i], NowUs() / kUsPerMs);
         }
         RunDue(NowUs());
     }
 }
 
-void TSimService::Accept()
+// ---- the stand-in libraries' requests ----
+
+std::vector<wire::TListEntry> TSimService::ListTrackers(uint8_t kind)
 {
-    for (;;) {
-        const int fd = ::accept4(ListenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
-            return;
-        auto connection = std::make_unique<TConnection>();
-        connection->Id = NextId++;
-        connection->Fd = fd;
-        Connections.push_back(std::move(connection));
+    const TSimLink link = LinkOfKind(kind);
+    std::vector<wire::TListEntry> entries;
+    for (const auto& slot : Slots) {
+        const TSimTracker& t = slot->Config();
+        if (!slot->Present || t.Link != link)
+            continue;
+        const QByteArray text =
+            link == TSimLink::Ftdi ? t.FtdiDescription.left(kMaxFtdiDescription) : QByteArray();
+        entries.push_back({t.Serial, t.UsbTag, text.toStdString()});
     }
+    return entries;
 }
 
-TSimService::TConnection* TSimService::FindConnection(uint64_t id)
+uint64_t TSimService::OpenTracker(uint8_t kind, uint16_t tag, const QByteArray& serialText)
 {
-    for (auto& connection : Connections)
-        if (connection->Id == id)
-            return connection.get();
-    return nullptr;
-}
-
-void TSimService::CloseConnection(uint64_t id)
-{
-    auto it = std::find_if(Connections.begin(), Connections.end(),
-                           [id](const auto& c) { return c->Id == id; });
-    if (it == Connections.end())
-        return;
-    ::close((*it)->Fd);
-    Connections.erase(it);
-    std::erase_if(Pending, [id](const TPending& p) { return p.ConnectionId == id; });
-}
-
-void TSimService::CloseConnectionsOf(uint64_t slotId)
-{
-    std::vector<uint64_t> ids;
-    for (const auto& connection : Connections)
-        if (connection->SlotId == slotId)
-            ids.push_back(connection->Id);
-    for (uint64_t id : ids)
-        CloseConnection(id);
-}
-
-void TSimService::ReadConnection(uint64_t id)
-{
-    std::vector<uint8_t> buffer(wire::kMaxMessage);
-    while (TConnection* connection = FindConnection(id)) {
-        const ssize_t n = ::recv(connection->Fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            return;
-        if (n <= 0) {
-            CloseConnection(id);
-            return;
-        }
-        HandleMessage(*connection, buffer.data(), size_t(n));
+    const TSimLink link = LinkOfKind(kind);
+    TSlot* found = nullptr;
+    for (const auto& slot : Slots) {
+        const TSimTracker& t = slot->Config();
+        if (slot->Present && t.Link == link && QByteArray::number(t.Serial) == serialText
+            && (link == TSimLink::Ftdi || t.UsbTag == tag))
+            found = slot.get();
     }
+    if (!found)
+        return 0;
+    found->Device.StartSession();
+    return found->Id;
 }
 
-void TSimService::HandleMessage(TConnection& connection, const uint8_t* bytes, size_t count)
+void TSimService::Request(uint64_t connectionId, uint64_t slotId, const TAssembledRequest& request)
 {
-    auto send = [&](const std::vector<uint8_t>& message) {
-        ::send(connection.Fd, message.data(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-    };
-    const uint8_t type = bytes[0];
-    if (connection.SlotId != 0) {
-        TSlot* slot = FindById(connection.SlotId);
-        if (type != wire::kWrite || !slot || count < 2)
-            return;
-        connection.Assembler.Append(QByteArray(reinterpret_cast<const char*>(bytes + 1),
-                                               qsizetype(count - 1)),
-                                    NowUs() / 1000);
-        const uint64_t id = connection.Id;
-        TAssembledRequest request;
-        for (TConnection* c = &connection; c && c->Assembler.Next(request); c = FindConnection(id)) {
-            // A reply may make the tracker drop off, which closes this connection.
-            Process(*slot, request, id);
-        }
-        return;
-    }
-    if (count < 2)
-        return;
-    const TSimLink link = bytes[1] == wire::kLinkFtdi ? TSimLink::Ftdi : TSimLink::MakerUsb;
-    if (type == wire::kList) {
-        std::vector<uint8_t> reply{wire::kListReply, 0, 0};
-        uint16_t listed = 0;
-        for (const auto& slot : Slots) {
-            const TSimTracker& t = slot->Config();
-            if (!slot->Present || t.Link != link)
-                continue;
-            const QByteArray text = link == TSimLink::Ftdi ? t.FtdiDescription.left(63) : QByteArray();
-            const size_t at = reply.size();
-            reply.resize(at + 7);
-            wire::PutU32(&reply[at], t.Serial);
-            wire::PutU16(&reply[at + 4], t.UsbTag);
-            reply[at + 6] = uint8_t(text.size());
-            reply.insert(reply.end(), text.begin(), text.end());
-            ++listed;
-        }
-        wire::PutU16(&reply[1], listed);
-        send(reply);
-    } else if (type == wire::kOpen && count >= 4) {
-        const uint16_t tag = wire::GetU16(bytes + 2);
-        const QByteArray serialText(reinterpret_cast<const char*>(bytes + 4), qsizetype(count - 4));
-        TSlot* found = nullptr;
-        for (const auto& slot : Slots) {
-            const TSimTracker& t = slot->Config();
-            if (slot->Present && t.Link == link && QByteArray::number(t.Serial) == serialText
-                && (link == TSimLink::Ftdi || t.UsbTag == tag))
-                found = slot.get();
-        }
-        if (found) {
-            connection.SlotId = found->Id;
-            found->Device.StartSession();
-        }
-        send({wire::kOpenReply, uint8_t(found ? 0 : 1)});
-    }
+    if (TSlot* slot = FindById(slotId))
+        Process(*slot, request, connectionId);
 }
+
+void TSimService::ConnectionClosed(uint64_t connectionId)
+{
+    Replies.DropConnection(connectionId);
+}
+
+// ---- the COM lines ----
 
 void TSimService::ReadLine(TSlot& slot)
 {
@@ -556,11 +407,8 @@ void TSimService::ReadLine(TSlot& slot)
         const ssize_t n = ::read(slot.Pty.MasterFd(), buffer, sizeof(buffer));
         if (n <= 0)
             return;
-        slot.WireIn += uint64_t(n);
-        // Paced: the bytes count as received when the last of them has crossed the wire.
-        if (slot.Baud() > 0)
-            slot.InboundDoneUs = std::max(slot.InboundDoneUs, nowUs) + WireTimeUs(n, slot.Baud());
-        slot.Line.Append(QByteArray(buffer, qsizetype(n)), nowUs / 1000);
+        slot.Pacing.Received(n, nowUs, slot.Baud());
+        slot.Line.Append(QByteArray(buffer, qsizetype(n)), nowUs / kUsPerMs);
         TComFrame frame;
         while (slot.Line.Next(frame))
             HandleFrame(slot, frame);
@@ -569,8 +417,8 @@ void TSimService::ReadLine(TSlot& slot)
 
 void TSimService::HandleFrame(TSlot& slot, const TComFrame& frame)
 {
-    if (frame.Command == kTunnelCommand) {
-        slot.Assembler.Append(frame.Data, NowUs() / 1000);
+    if (frame.Command == kLineTunnel) {
+        slot.Assembler.Append(frame.Data, NowUs() / kUsPerMs);
         TAssembledRequest request;
         while (slot.Assembler.Next(request))
             Process(slot, request, 0);
@@ -584,23 +432,24 @@ void TSimService::HandleFrame(TSlot& slot, const TComFrame& frame)
     Trace(slot, entry);
     if (!slot.Present || slot.Config().Faults.Silent)
         return;
-    if (frame.Command == kSerialNumberCommand && frame.Data == QByteArray(1, char(kSerialNumberData)))
-        Schedule(slot, 0, SerialNumberReplyFrame(slot.Config().Serial), TAfterReply::Nothing, 0);
-    else if (frame.Command == kLoaderStartCommand)
+    if (frame.Command == kLineSerialNumber && frame.Data == QByteArray(1, char(kLineSerialNumberData)))
+        Schedule(slot, 0, SerialNumberReplyFrame(slot.Config().Serial), TAfterReply::Nothing);
+    else if (frame.Command == kLineLoaderStart)
         Schedule(slot, 0, LoaderStartReplyFrame(),
                  slot.Config().Mode == TSimMode::Application ? TAfterReply::RebootToBootloader
-                                                             : TAfterReply::Nothing,
-                 0);
+                                                             : TAfterReply::Nothing);
 }
+
+// ---- requests, replies and reboots ----
 
 void TSimService::Trace(TSlot& slot, TSimRequest entry)
 {
-    entry.TimeMs = NowUs() / 1000;
+    entry.TimeMs = NowUs() / kUsPerMs;
     if (slot.Requests.size() < kMaxTraceEntries)
         slot.Requests.push_back(std::move(entry));
 }
 
-void TSimService::Process(TSlot& slot, const TAssembledRequest& request, uint64_t connection)
+void TSimService::Process(TSlot& slot, const TAssembledRequest& request, uint64_t connectionId)
 {
     TSimRequest entry;
     entry.Text = request.Kind == TRequestKind::Text;
@@ -625,27 +474,17 @@ void TSimService::Process(TSlot& slot, const TAssembledRequest& request, uint64_
     if (!reply.Answer)
         return;
     QByteArray bytes = slot.IsCom() ? TunnelReplyFrame(reply.Bytes) : reply.Bytes;
-    Schedule(slot, connection, bytes, reply.After, 0);
+    Schedule(slot, connectionId, bytes, reply.After);
 }
 
-void TSimService::Schedule(TSlot& slot, uint64_t connection, QByteArray bytes, TAfterReply after,
-                           int64_t notBeforeUs)
+void TSimService::Schedule(TSlot& slot, uint64_t connectionId, QByteArray bytes, TAfterReply after)
 {
     const int64_t nowUs = NowUs();
-    int64_t at = std::max(notBeforeUs, nowUs);
-    int& corrupt = slot.Device.Config.Faults.CorruptReplies;
-    if (corrupt > 0 && !bytes.isEmpty()) {
-        --corrupt;
-        bytes[bytes.size() / 2] = char(~bytes[bytes.size() / 2]);
-    }
-    if (slot.IsCom()) {
-        if (slot.Baud() > 0)
-            at = std::max(at, slot.InboundDoneUs);
-        if (slot.Config().Faults.StrayByteBeforeFrame)
-            bytes.prepend(char(kStrayByte));
-    }
-    at += int64_t(slot.Config().Faults.ReplyDelayMs) * 1000;
-    Pending.push_back({at, slot.Id, connection, std::move(bytes), after});
+    int64_t earliest = nowUs;
+    if (slot.IsCom())
+        earliest = std::max(earliest, slot.Pacing.ReplyNotBeforeUs(slot.Baud()));
+    const int64_t at = Replies.Add(slot.Device.Config.Faults, slot.IsCom(), earliest, slot.Id,
+                                   connectionId, std::move(bytes), after);
     if (at <= nowUs)
         RunDue(nowUs);
 }
@@ -653,15 +492,9 @@ void TSimService::Schedule(TSlot& slot, uint64_t connection, QByteArray bytes, T
 void TSimService::RunDue(int64_t nowUs)
 {
     // Replies in the order they fall due; a reply may reboot its tracker.
-    for (;;) {
-        auto due = std::min_element(Pending.begin(), Pending.end(),
-                                    [](const TPending& a, const TPending& b) { return a.AtUs < b.AtUs; });
-        if (due == Pending.end() || due->AtUs > nowUs)
-            break;
-        TPending pending = std::move(*due);
-        Pending.erase(due);
-        Deliver(pending);
-    }
+    TPendingReply reply;
+    while (Replies.TakeDue(nowUs, reply))
+        Deliver(reply);
     bool changed = false;
     for (auto& slot : Slots) {
         if (slot->BackAtUs >= 0 && slot->BackAtUs <= nowUs) {
@@ -673,33 +506,24 @@ void TSimService::RunDue(int64_t nowUs)
             changed = true;
         }
         if (slot->IsCom())
-            FlushLine(*slot, nowUs);
+            slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());
     }
     if (changed)
-        Notify();
+        Events.DevicesChanged();
 }
 
-void TSimService::Deliver(const TPending& pending)
+void TSimService::Deliver(const TPendingReply& reply)
 {
-    TSlot* slot = FindById(pending.SlotId);
+    TSlot* slot = FindById(reply.SlotId);
     if (!slot)
         return;
-    if (pending.ConnectionId == 0) {
-        if (slot->Out.isEmpty())
-            slot->WireFreeUs = std::max(slot->WireFreeUs, NowUs());
-        slot->Out.append(pending.Bytes);
-        FlushLine(*slot, NowUs());
-    } else {
-        for (const auto& connection : Connections) {
-            if (connection->Id != pending.ConnectionId)
-                continue;
-            QByteArray message = pending.Bytes;
-            message.prepend(char(wire::kData));
-            ::send(connection->Fd, message.constData(), size_t(message.size()),
-                   MSG_DONTWAIT | MSG_NOSIGNAL);
-        }
-    }
-    switch (pending.After) {
+    if (reply.ConnectionId == 0) {
+        const int64_t nowUs = NowUs();
+        slot->Pacing.Queue(reply.Bytes, nowUs);
+        slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());
+    } else
+        Server.Send(reply.ConnectionId, reply.Bytes);
+    switch (reply.After) {
     case TAfterReply::RebootToBootloader:
         DropOff(*slot, true, TSimMode::Bootloader);
         break;
@@ -711,41 +535,17 @@ void TSimService::Deliver(const TPending& pending)
     }
 }
 
-void TSimService::FlushLine(TSlot& slot, int64_t nowUs)
-{
-    if (slot.Out.isEmpty() || (slot.RetryAtUs >= 0 && slot.RetryAtUs > nowUs))
-        return;
-    slot.RetryAtUs = -1;
-    qsizetype allowed = slot.Out.size();
-    const int baud = slot.Baud();
-    if (baud > 0) {
-        if (slot.WireFreeUs > nowUs)
-            return;
-        allowed = std::min<qsizetype>(allowed, 1 + (nowUs - slot.WireFreeUs) * baud
-                                                       / (kBitsPerByte * 1000000));
-    }
-    const ssize_t n = ::write(slot.Pty.MasterFd(), slot.Out.constData(), size_t(allowed));
-    if (n <= 0) {
-        slot.RetryAtUs = nowUs + kLineRetryMs * 1000;
-        return;
-    }
-    slot.Out.remove(0, n);
-    slot.WireOut += uint64_t(n);
-    if (baud > 0)
-        slot.WireFreeUs += WireTimeUs(n, baud);
-}
-
 void TSimService::DropOff(TSlot& slot, bool comesBack, TSimMode backInto)
 {
     slot.Present = false;
     slot.Vanished = !comesBack;
-    CloseConnectionsOf(slot.Id);
+    Server.CloseConnectionsOf(slot.Id);
     slot.Assembler.Reset();
     if (comesBack) {
-        slot.BackAtUs = NowUs() + int64_t(std::max(0, slot.Config().RebootDelayMs)) * 1000;
+        slot.BackAtUs = NowUs() + int64_t(std::max(0, slot.Config().RebootDelayMs)) * kUsPerMs;
         slot.BackInto = backInto;
     }
-    Notify();
+    Events.DevicesChanged();
 }
 
 }  // namespace ql::sim

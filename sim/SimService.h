@@ -1,12 +1,16 @@
 #pragma once
-// The simulator's one service thread: it accepts the stand-in libraries' connections,
-// reads the pseudo-terminals, hands each whole request to its tracker and sends the
-// replies when they are due (reply delay, COM wire pacing, reboots). One mutex guards
-// every tracker and connection; the public calls take it from any thread.
+// The simulator's one service thread: it serves the stand-in libraries' connections
+// (sim/SocketServer.h) and the pseudo-terminals, hands each whole request to its tracker,
+// queues the replies until they are due (sim/ReplySchedule.h), puts them on the COM lines
+// at the wire's pace (sim/ComLinePacing.h) and takes trackers off the bus and back for
+// their reboots. One mutex guards every tracker and connection; the public calls take it
+// from any thread.
 
 #include "sim/ComLine.h"
-#include "sim/RequestAssembler.h"
+#include "sim/DeviceEvents.h"
+#include "sim/ReplySchedule.h"
 #include "sim/Simulator.h"
+#include "sim/SocketServer.h"
 #include "sim/TrackerDevice.h"
 
 #include <QByteArray>
@@ -22,7 +26,7 @@
 
 namespace ql::sim {
 
-class TSimService {
+class TSimService : private TSocketServer::THandler {
 public:
     TSimService();
     ~TSimService();
@@ -49,46 +53,39 @@ public:
 
 private:
     struct TSlot;
-    struct TConnection;
-    struct TPending;
+
+    // The stand-in libraries' requests (TSocketServer::THandler).
+    std::vector<wire::TListEntry> ListTrackers(uint8_t link) override;
+    uint64_t OpenTracker(uint8_t link, uint16_t tag, const QByteArray& serialText) override;
+    void Request(uint64_t connectionId, uint64_t slotId, const TAssembledRequest& request) override;
+    void ConnectionClosed(uint64_t connectionId) override;
 
     void Run();
     int64_t NextTimeoutUs(int64_t nowUs) const;
-    void Accept();
-    void ReadConnection(uint64_t id);
-    void HandleMessage(TConnection& connection, const uint8_t* bytes, size_t count);
     void ReadLine(TSlot& slot);
     void HandleFrame(TSlot& slot, const TComFrame& frame);
-    void Process(TSlot& slot, const TAssembledRequest& request, uint64_t connection);
-    void Schedule(TSlot& slot, uint64_t connection, QByteArray bytes, TAfterReply after,
-                  int64_t notBeforeUs);
+    void Process(TSlot& slot, const TAssembledRequest& request, uint64_t connectionId);
+    void Schedule(TSlot& slot, uint64_t connectionId, QByteArray bytes, TAfterReply after);
     void RunDue(int64_t nowUs);
-    void Deliver(const TPending& pending);
-    void FlushLine(TSlot& slot, int64_t nowUs);
+    void Deliver(const TPendingReply& reply);
     void DropOff(TSlot& slot, bool comesBack, TSimMode backInto);
-    void CloseConnectionsOf(uint64_t slotId);
-    void CloseConnection(uint64_t id);
-    void Notify();
     void Wake();
     int64_t NowUs() const;
     void Trace(TSlot& slot, TSimRequest entry);
     TSlot* Find(uint32_t serial);
     const TSlot* Find(uint32_t serial) const;
     TSlot* FindById(uint64_t id);
-    TConnection* FindConnection(uint64_t id);
 
     mutable std::mutex Lock;
     std::vector<std::unique_ptr<TSlot>> Slots;
-    std::vector<std::unique_ptr<TConnection>> Connections;
-    std::vector<TPending> Pending;
+    TSocketServer Server{*this};
+    TReplySchedule Replies;
+    TDeviceEvents Events;
     QString Folder;
     QString ListenPath;
-    QByteArray EventsPath;
-    int ListenFd = -1;
     int WakeRead = -1;
     int WakeWrite = -1;
-    int EventsFd = -1;
-    uint64_t NextId = 1;
+    uint64_t NextSlotId = 1;
     std::chrono::steady_clock::time_point Started;
     std::atomic<bool> Running{false};
     std::thread Thread;

@@ -1,7 +1,8 @@
 #include "sim/TrackerDevice.h"
 
-#include "firmware/FirmwareVersion.h"
 #include "links/LoaderRecord.h"
+#include "sim/EraseWriteRequests.h"
+#include "sim/TrackerCommands.h"
 
 #include <QtEndian>
 
@@ -33,17 +34,9 @@ uint16_t StatusOr(int fault, uint16_t normal)
 TTrackerDevice::TTrackerDevice(const TSimTracker& config)
     : Config(config)
 {
-    bool listed = false;
-    Map = &SelectMapForProcessor(config.ProcessorId, false, listed);
-    FlashStart = Map->SectorStart(FirstWritableSector());
-    Flash = QByteArray(qsizetype(Map->End() - FlashStart), char(0xFF));
-}
-
-int TTrackerDevice::FirstWritableSector() const
-{
-    // A map whose first sector follows the image's start offset begins wherever the
-    // image says, so the whole map is kept.
-    return Map->FirstFromStartOffset ? 0 : Map->FirstSector;
+    Layout = &FlashLayoutOf(config.ProcessorId);
+    FlashStart = Layout->SectorStart(Layout->BootloaderSectors);
+    Flash = QByteArray(qsizetype(Layout->End() - FlashStart), char(0xFF));
 }
 
 TDeviceReply TTrackerDevice::Handle(const TAssembledRequest& request)
@@ -59,7 +52,7 @@ TDeviceReply TTrackerDevice::Handle(const TAssembledRequest& request)
         TLoaderHeader header;
         ReadLoaderHeader(reinterpret_cast<const uint8_t*>(request.Bytes.constData()),
                          size_t(request.Bytes.size()), header);
-        reply = {true, Reply(kStatusRefused, header)};
+        reply = {true, Reply(kReplyRefused, header)};
     } else
         reply = HandleRecord(request.Bytes);
     if (reply.Answer && Config.Faults.ShortReplies > 0 && !reply.Bytes.isEmpty()) {
@@ -79,20 +72,6 @@ TDeviceReply TTrackerDevice::HandleText(const QByteArray& text)
     return {true, kStartedReply, TAfterReply::RebootToBootloader};
 }
 
-bool TTrackerDevice::TakesCommand(uint16_t command) const
-{
-    // Processors of the newer pair take only 6/7; the others always take 1/2, and 6/7
-    // too from bootloader 1.04 on.
-    const TCommandPair own = SelectCommandPair(Config.ProcessorId, {}, 0);
-    if (own.Erase == kCmdErase)
-        return command == kCmdErase || command == kCmdWrite;
-    TFirmwareVersion bootloader;
-    ParseVersion(bootloader, Config.BootloaderVersion);
-    if (command == kCmdErase || command == kCmdWrite)
-        return bootloader.VersionNumber >= kNewPairMinBootloader;
-    return command == kCmdEraseOld || command == kCmdWriteOld;
-}
-
 uint16_t TTrackerDevice::EchoedSector(uint16_t sector) const
 {
     return Config.Faults.WrongSectorEcho ? uint16_t(sector + 1) : sector;
@@ -104,37 +83,39 @@ TDeviceReply TTrackerDevice::HandleRecord(const QByteArray& record)
     TLoaderHeader header;
     ReadLoaderHeader(bytes, size_t(record.size()), header);
     if (!LoaderChecksumValid(bytes, size_t(record.size())))
-        return {true, Reply(kStatusRefused, header)};
+        return {true, Reply(kReplyRefused, header)};
     const TSimFaults& faults = Config.Faults;
     switch (header.Command) {
-    case kCmdFirmwareVersion:
-        return {true, Reply(kStatusAccepted, header, TextPayload(Config.FirmwareVersion))};
-    case kCmdBootloaderVersion:
-        return {true, Reply(kStatusAccepted, header, TextPayload(Config.BootloaderVersion))};
-    case kCmdProcessorId: {
+    case kRequestFirmwareVersion:
+        return {true, Reply(kReplyAccepted, header, TextPayload(Config.FirmwareVersion))};
+    case kRequestBootloaderVersion:
+        return {true, Reply(kReplyAccepted, header, TextPayload(Config.BootloaderVersion))};
+    case kRequestProcessorId: {
         QByteArray id(4, '\0');
         qToLittleEndian(Config.ProcessorId, id.data());
-        return {true, Reply(kStatusAccepted, header, id)};
+        return {true, Reply(kReplyAccepted, header, id)};
     }
-    case kCmdFirmwareCompatibility:
-        return {true, Reply(StatusOr(faults.FirmwareCompatibilityStatus, kStatusAccepted), header)};
-    case kCmdSdCompatibility:
-        return {true, Reply(StatusOr(faults.SdCompatibilityStatus, kStatusAccepted), header)};
-    case kCmdFinish:
-    case kCmdAbort:
+    case kRequestFirmwareCheck:
+        return {true, Reply(StatusOr(faults.FirmwareCompatibilityStatus, kReplyAccepted), header)};
+    case kRequestSdCheck:
+        return {true, Reply(StatusOr(faults.SdCompatibilityStatus, kReplyAccepted), header)};
+    case kRequestFinish:
+    case kRequestAbort:
         StartSession();
-        return {true, Reply(kStatusAccepted, header)};
-    case kCmdStartApplication:
+        return {true, Reply(kReplyAccepted, header)};
+    case kRequestStartApplication:
         StartSession();
-        return {true, Reply(kStatusAccepted, header), TAfterReply::RebootToApplication};
-    case kCmdErase:
-    case kCmdEraseOld:
-        if (!TakesCommand(header.Command))
+        return {true, Reply(kReplyAccepted, header), TAfterReply::RebootToApplication};
+    case kRequestErase:
+    case kRequestEraseOld:
+        if (!TakesEraseWrite(Config.ProcessorId, BootloaderVersionNumber(Config.BootloaderVersion),
+                             header.Command))
             break;
         return {true, Erase(header)};
-    case kCmdWrite:
-    case kCmdWriteOld: {
-        if (!TakesCommand(header.Command))
+    case kRequestWrite:
+    case kRequestWriteOld: {
+        if (!TakesEraseWrite(Config.ProcessorId, BootloaderVersionNumber(Config.BootloaderVersion),
+                             header.Command))
             break;
         if (faults.VanishAfterWritePieces >= 0 && PiecesInSession >= faults.VanishAfterWritePieces)
             return {false, {}, TAfterReply::Vanish};
@@ -143,22 +124,22 @@ TDeviceReply TTrackerDevice::HandleRecord(const QByteArray& record)
     default:
         break;
     }
-    return {true, Reply(kStatusRefused, header)};
+    return {true, Reply(kReplyRefused, header)};
 }
 
 QByteArray TTrackerDevice::Erase(const TLoaderHeader& request)
 {
     const int sector = request.Argument16;
-    uint16_t status = kStatusAccepted;
-    if (sector < FirstWritableSector())
-        status = kStatusProtected;  // the bootloader's own sectors
-    else if (sector > Map->LastSector || request.Argument32 != Map->SectorStart(sector))
-        status = kStatusRefused;
+    uint16_t status = kReplyAccepted;
+    if (sector < Layout->BootloaderSectors)
+        status = kReplyProtected;
+    else if (sector >= Layout->SectorCount() || request.Argument32 != Layout->SectorStart(sector))
+        status = kReplyRefused;
     // A chosen status stands for the outcome: the sector is erased only when accepted.
     status = StatusOr(Config.Faults.EraseStatus, status);
-    if (status == kStatusAccepted) {
-        const qsizetype at = qsizetype(Map->SectorStart(sector) - FlashStart);
-        std::fill_n(Flash.data() + at, Map->SectorSize(sector), char(0xFF));
+    if (status == kReplyAccepted) {
+        const qsizetype at = qsizetype(Layout->SectorStart(sector) - FlashStart);
+        std::fill_n(Flash.data() + at, Layout->SectorBytes(sector), char(0xFF));
     }
     return BuildLoaderRecord(status, EchoedSector(request.Argument16), request.Argument32);
 }
@@ -168,17 +149,17 @@ QByteArray TTrackerDevice::Write(const TLoaderHeader& request, const QByteArray&
     const int piece = PiecesInSession++;
     const int sector = request.Argument16;
     const uint32_t length = uint32_t(record.size() - kLoaderHeaderSize);
-    uint16_t status = kStatusAccepted;
-    if (sector < FirstWritableSector())
-        status = kStatusProtected;
-    else if (sector > Map->LastSector || request.Argument32 < Map->SectorStart(sector)
+    uint16_t status = kReplyAccepted;
+    if (sector < Layout->BootloaderSectors)
+        status = kReplyProtected;
+    else if (sector >= Layout->SectorCount() || request.Argument32 < Layout->SectorStart(sector)
              || uint64_t(request.Argument32) + length
-                    > uint64_t(Map->SectorStart(sector)) + Map->SectorSize(sector))
-        status = kStatusRefused;
+                    > uint64_t(Layout->SectorStart(sector)) + Layout->SectorBytes(sector))
+        status = kReplyRefused;
     const TSimFaults& faults = Config.Faults;
     if (faults.WriteStatus >= 0 && (faults.WriteStatusPiece < 0 || faults.WriteStatusPiece == piece))
         status = uint16_t(faults.WriteStatus);
-    if (status == kStatusAccepted) {
+    if (status == kReplyAccepted) {
         // Flash bits only go from 1 to 0: a piece written over unerased bytes shows it.
         char* at = Flash.data() + (request.Argument32 - FlashStart);
         const char* payload = record.constData() + kLoaderHeaderSize;

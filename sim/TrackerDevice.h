@@ -1,27 +1,20 @@
 #pragma once
 // What one simulated tracker answers, apart from how the bytes travel: its application
 // firmware takes the text commands and ignores bootloader records; its bootloader takes
-// the records and keeps a flash memory for its sector map (only the writable range, from
-// the first writable sector's start to the map's end, erased to 0xFF).
+// the records and keeps a flash memory for its processor's flash layout (only the range
+// above the bootloader's own sectors, erased to 0xFF).
 //
 // The faults that change what is answered act here; those that change how or when the
 // bytes travel (reply delay, stray byte, pacing) act in the transport.
 
 #include "links/LoaderRecord.h"
+#include "sim/FlashLayouts.h"
 #include "sim/RequestAssembler.h"
 #include "sim/Simulator.h"
-#include "writing/SectorMaps.h"
 
 #include <QByteArray>
 
 namespace ql::sim {
-
-// "Refused": what the bootloader answers to a request it cannot carry out (a bad checksum,
-// an address outside the sector, an unknown command). The loader treats any status other
-// than the ones it names as a refusal.
-inline constexpr uint16_t kStatusRefused = 0x81;
-
-inline constexpr char kStartedReply[] = "STARTED";
 
 enum class TAfterReply { Nothing, RebootToBootloader, RebootToApplication, Vanish };
 
@@ -40,7 +33,7 @@ public:
     void StartSession() { PiecesInSession = 0; }
 
     TSimTracker Config;  // mode and faults change while it runs
-    const TSectorMap* Map = nullptr;
+    const TFlashLayout* Layout = nullptr;
     uint32_t FlashStart = 0;
     QByteArray Flash;
 
@@ -49,8 +42,6 @@ private:
     TDeviceReply HandleRecord(const QByteArray& record);
     QByteArray Erase(const TLoaderHeader& request);
     QByteArray Write(const TLoaderHeader& request, const QByteArray& record);
-    bool TakesCommand(uint16_t command) const;
-    int FirstWritableSector() const;
     uint16_t EchoedSector(uint16_t sector) const;
 
     int PiecesInSession = 0;

@@ -6,13 +6,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <map>
+#include <type_traits>
 
 using namespace ql::ftdi;
 using ql::sim::standin::TDeviceLink;
-using ql::sim::standin::TListedDevice;
+using ql::sim::wire::TListEntry;
 
 #define QL_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -25,7 +26,7 @@ constexpr uint32_t kFirstLocation = 0x11;
 
 std::mutex gLock;
 std::map<FT_HANDLE, std::shared_ptr<TDeviceLink>> gHandles;
-std::vector<TListedDevice> gListed;  // from the last FT_CreateDeviceInfoList
+std::vector<TListEntry> gListed;  // from the last FT_CreateDeviceInfoList
 
 // The link behind a handle the loader holds; null for a handle this library never gave.
 std::shared_ptr<TDeviceLink> Find(FT_HANDLE handle)
@@ -54,7 +55,7 @@ QL_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevices)
 {
     if (!numDevices)
         return FT_INVALID_PARAMETER;
-    std::vector<TListedDevice> listed;
+    std::vector<TListEntry> listed;
     ql::sim::standin::ListDevices(ql::sim::wire::kLinkFtdi, listed);  // none when unreachable
     std::lock_guard guard(gLock);
     gListed = std::move(listed);
@@ -168,3 +169,14 @@ QL_EXPORT FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite,
     *bytesWritten = bytesToWrite;
     return FT_OK;
 }
+
+// The exports have exactly the types the loader binds them with.
+static_assert(std::is_same_v<decltype(&FT_CreateDeviceInfoList), PFN_FT_CreateDeviceInfoList>);
+static_assert(std::is_same_v<decltype(&FT_GetDeviceInfoList), PFN_FT_GetDeviceInfoList>);
+static_assert(std::is_same_v<decltype(&FT_OpenEx), PFN_FT_OpenEx>);
+static_assert(std::is_same_v<decltype(&FT_Close), PFN_FT_Close>);
+static_assert(std::is_same_v<decltype(&FT_ResetDevice), PFN_FT_ResetDevice>);
+static_assert(std::is_same_v<decltype(&FT_SetTimeouts), PFN_FT_SetTimeouts>);
+static_assert(std::is_same_v<decltype(&FT_GetStatus), PFN_FT_GetStatus>);
+static_assert(std::is_same_v<decltype(&FT_Read), PFN_FT_Read>);
+static_assert(std::is_same_v<decltype(&FT_Write), PFN_FT_Write>);

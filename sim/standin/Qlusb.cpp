@@ -9,10 +9,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 using namespace ql::qlusb;
 using ql::sim::standin::TDeviceLink;
-using ql::sim::standin::TListedDevice;
+using ql::sim::wire::TListEntry;
 
 #define QL_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -44,10 +45,10 @@ QL_EXPORT int32_t MV_GetListDevices(uint32_t selector, uint8_t* records, uint32_
 {
     if (!count)
         return kBadParameter;
-    std::vector<TListedDevice> listed;
+    std::vector<TListEntry> listed;
     ql::sim::standin::ListDevices(ql::sim::wire::kLinkMakerUsb, listed);
-    std::vector<TListedDevice> chosen;
-    for (const TListedDevice& device : listed)
+    std::vector<TListEntry> chosen;
+    for (const TListEntry& device : listed)
         if (selector == kListSelector || selector == device.Tag)
             chosen.push_back(device);
     if (!records) {
@@ -146,3 +147,12 @@ QL_EXPORT int32_t MV_SetTimeouts(uint32_t handle, uint32_t /*readMs*/, uint32_t 
         return kBadHandle;
     return link->Alive() ? MV_OK : kIoError;
 }
+
+// The exports have exactly the types the loader binds them with.
+static_assert(std::is_same_v<decltype(&MV_GetListDevices), PFN_MV_GetListDevices>);
+static_assert(std::is_same_v<decltype(&MV_OpenDevice), PFN_MV_OpenDevice>);
+static_assert(std::is_same_v<decltype(&MV_CloseDevice), PFN_MV_CloseDevice>);
+static_assert(std::is_same_v<decltype(&MV_ReadNotTimeOut), PFN_MV_ReadNotTimeOut>);
+static_assert(std::is_same_v<decltype(&MV_Write), PFN_MV_Write>);
+static_assert(std::is_same_v<decltype(&MV_Purge), PFN_MV_Purge>);
+static_assert(std::is_same_v<decltype(&MV_SetTimeouts), PFN_MV_SetTimeouts>);

@@ -52,7 +52,7 @@ ssize_t Receive(int fd, std::vector<uint8_t>& buffer, int timeoutMs)
 
 }  // namespace
 
-bool ListDevices(uint8_t kind, std::vector<TListedDevice>& out)
+bool ListDevices(uint8_t kind, std::vector<wire::TListEntry>& out)
 {
     out.clear();
     const int fd = Connect();
@@ -62,25 +62,7 @@ bool ListDevices(uint8_t kind, std::vector<TListedDevice>& out)
     bool ok = Send(fd, {wire::kList, kind});
     const ssize_t n = ok ? Receive(fd, buffer, wire::kReplyTimeoutMs) : -1;
     ::close(fd);
-    if (n < 3 || buffer[0] != wire::kListReply)
-        return false;
-    const size_t count = wire::GetU16(&buffer[1]);
-    size_t at = 3;
-    for (size_t i = 0; i < count; ++i) {
-        if (at + 7 > size_t(n))
-            return false;
-        TListedDevice device;
-        device.Serial = wire::GetU32(&buffer[at]);
-        device.Tag = wire::GetU16(&buffer[at + 4]);
-        const size_t textLength = buffer[at + 6];
-        at += 7;
-        if (at + textLength > size_t(n))
-            return false;
-        device.Text.assign(reinterpret_cast<const char*>(&buffer[at]), textLength);
-        at += textLength;
-        out.push_back(std::move(device));
-    }
-    return true;
+    return n > 0 && wire::ParseListReply(buffer.data(), size_t(n), out);
 }
 
 TDeviceLink::~TDeviceLink()
@@ -95,11 +77,8 @@ bool TDeviceLink::Open(uint8_t kind, uint16_t tag, const std::string& serialText
     Fd = Connect();
     if (Fd < 0)
         return false;
-    std::vector<uint8_t> message{wire::kOpen, kind, 0, 0};
-    wire::PutU16(&message[2], tag);
-    message.insert(message.end(), serialText.begin(), serialText.end());
     std::vector<uint8_t> buffer;
-    if (!Send(Fd, message) || Receive(Fd, buffer, wire::kReplyTimeoutMs) != 2
+    if (!Send(Fd, wire::BuildOpenRequest(kind, tag, serialText)) || Receive(Fd, buffer, wire::kReplyTimeoutMs) != 2
         || buffer[0] != wire::kOpenReply || buffer[1] != 0) {
         ::close(Fd);
         Fd = -1;

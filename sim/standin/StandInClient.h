@@ -11,15 +11,9 @@
 
 namespace ql::sim::standin {
 
-struct TListedDevice {
-    uint32_t Serial = 0;
-    uint16_t Tag = 0;
-    std::string Text;  // FTDI: the description
-};
-
 // Asks the simulator for the trackers present on one kind of link. False when the
 // simulator cannot be reached.
-bool ListDevices(uint8_t kind, std::vector<TListedDevice>& out);
+bool ListDevices(uint8_t kind, std::vector<wire::TListEntry>& out);
 
 // One open device handle. The receive queue holds whole replies: the simulator sends
 // each reply as one message, and the queue takes it in at once.

@@ -1,0 +1,45 @@
+#pragma once
+// The wire of a COM tracker's line. Unpaced, reply bytes go to the pseudo-terminal as soon
+// as they are due. Paced at a baud rate, every byte takes the wire time of 8N1 in both
+// directions: a request counts as received when its last byte has crossed, and a reply
+// reaches the line in batches of up to 8 bytes, each when its last byte has crossed the
+// wire, like a UART's receive FIFO. The baud rate is a fault and may change at any time,
+// so each call is given the rate in force.
+
+#include <QByteArray>
+
+#include <cstdint>
+
+namespace ql::sim {
+
+inline constexpr int64_t kNothingDueUs = INT64_MAX;
+
+// The wire time of a number of bytes; 0 when not paced (baud 0).
+int64_t WireTimeUs(qsizetype bytes, int baud);
+
+class TComLinePacing {
+public:
+    // Bytes read from the line.
+    void Received(qsizetype bytes, int64_t nowUs, int baud);
+    // A reply starts no earlier than this: once the request has crossed the wire.
+    int64_t ReplyNotBeforeUs(int baud) const { return baud > 0 ? InboundDoneUs : 0; }
+    // Reply bytes that are due, queued behind those not yet on the line.
+    void Queue(const QByteArray& bytes, int64_t nowUs);
+    // Writes to the line (the pseudo-terminal's master) what the wire has carried by now.
+    void Flush(int lineFd, int64_t nowUs, int baud);
+    // When Flush has something to do next; kNothingDueUs when no byte waits.
+    int64_t NextFlushUs(int baud) const;
+
+    uint64_t BytesIn() const { return WireIn; }
+    uint64_t BytesOut() const { return WireOut; }
+
+private:
+    QByteArray Out;             // reply bytes not yet on the line
+    int64_t WireFreeUs = 0;     // paced: when the outgoing wire takes the next byte
+    int64_t InboundDoneUs = 0;  // paced: when the last received byte has crossed the wire
+    int64_t RetryAtUs = -1;     // a full pseudo-terminal buffer is tried again then
+    uint64_t WireIn = 0;        // bytes read from the line
+    uint64_t WireOut = 0;       // bytes written to the line
+};
+
+}  // namespace ql::sim

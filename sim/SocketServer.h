@@ -1,0 +1,71 @@
+#pragma once
+// The stand-in driver libraries' way in: the local socket their $QLSIM_SOCKET names, one
+// connection per enumeration and per open device handle, and the messages of
+// sim/StandInWire.h. What a message asks of the trackers is handed to the service. Not
+// thread-safe: the service calls it under its own lock.
+
+#include "sim/RequestAssembler.h"
+#include "sim/StandInWire.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <poll.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace ql::sim {
+
+class TSocketServer {
+public:
+    // The trackers' side, implemented by the service.
+    class THandler {
+    public:
+        virtual std::vector<wire::TListEntry> ListTrackers(uint8_t link) = 0;
+        // The tracker on the bus that an open names: its slot id, 0 when there is none.
+        virtual uint64_t OpenTracker(uint8_t link, uint16_t tag, const QByteArray& serialText) = 0;
+        // A whole request to the tracker opened on a connection. It may close connections.
+        virtual void Request(uint64_t connectionId, uint64_t slotId,
+                             const TAssembledRequest& request) = 0;
+        // A connection has gone: replies still due for it are dropped.
+        virtual void ConnectionClosed(uint64_t connectionId) = 0;
+
+    protected:
+        ~THandler() = default;
+    };
+
+    explicit TSocketServer(THandler& handler);
+    ~TSocketServer();
+
+    bool Listen(const QString& path, QString* error);
+    // Closes every connection and the socket, and removes the socket's file.
+    void Close();
+    int ListenFd() const { return Fd; }
+
+    // Adds each connection's descriptor to a poll set, with the connection's id as owner.
+    void Watch(std::vector<pollfd>& fds, std::vector<uint64_t>& owners) const;
+    void Accept();
+    // Takes in what a connection has sent; nowMs times the requests' pieces.
+    void Read(uint64_t connectionId, int64_t nowMs);
+    // Bytes of a tracker's reply to the library that holds the connection.
+    void Send(uint64_t connectionId, const QByteArray& bytes);
+    void CloseConnection(uint64_t connectionId);
+    // The connections opened on a tracker, when it drops off the bus or is removed.
+    void CloseConnectionsOf(uint64_t slotId);
+
+private:
+    struct TConnection;
+
+    void HandleMessage(TConnection& connection, const uint8_t* bytes, size_t count, int64_t nowMs);
+    TConnection* Find(uint64_t connectionId);
+
+    THandler& Handler;
+    QString Path;
+    int Fd = -1;
+    uint64_t NextId = 1;  // 0 stands for a tracker's COM line
+    std::vector<std::unique_ptr<TConnection>> Connections;
+};
+
+}  // namespace ql::sim
