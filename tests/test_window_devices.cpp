@@ -37,7 +37,7 @@ TEST_F(WindowDevices, AMergeShowsNewDevicesWithPanelsAndLines)
     ASSERT_TRUE(sim.AddTracker(boot));
     ASSERT_TRUE(sim.AddTracker(app));
     TMainForm& w = ShowWithControllers();
-    ASSERT_TRUE(PumpUntil([&] { return controllers->Discovery().PassRunning(); }));
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Discovery().PassRunning(); }, kPassMs));
     ASSERT_TRUE(PassDone());
 
     ASSERT_EQ(w.DeviceList().Entries.size(), 2u);
@@ -64,7 +64,7 @@ TEST_F(WindowDevices, AMergeShowsNewDevicesWithPanelsAndLines)
 
     // The restarted tracker is gone from the bus: the next pass removes it.
     w.RestartDevTimer();
-    ASSERT_TRUE(PumpUntil([&] { return controllers->Discovery().PassRunning(); }));
+    ASSERT_TRUE(PumpUntil([&] { return controllers->Discovery().PassRunning(); }, kPassMs));
     ASSERT_TRUE(PassDone());
     EXPECT_TRUE(Logged("Device 1000002\tDevice disconnected"));
     EXPECT_EQ(Entry(1000002), nullptr);
