@@ -34,6 +34,7 @@ class QTimer;
 
 namespace ql {
 
+class TAnchorKeeper;
 class TDeviceEventSocket;
 class TLogPane;
 class TUdevMonitor;
@@ -175,6 +176,10 @@ private:
     void WireLiveOptions();
     void SetCaptions();
     void ApplyFileControlsVisibility();
+    // Widens and moves the configuration box's controls where their texts need more room
+    // than the design gives, and sets the window's minimum width to what the texts need.
+    void FitControlsToTexts();
+    QString WidestDevicePrefix() const;
     void StartDeviceEvents();
     void ShowErrorBox(const QString& text);
     void FormDestroy();
@@ -188,6 +193,7 @@ private:
     std::function<void(const QString&, const QString&)> m_errorBox;
     std::function<QString(const QString&)> m_chooseFile;
     TUdevMonitor* m_udev = nullptr;
+    TAnchorKeeper* m_anchors = nullptr;
     TDeviceEventSocket* m_eventSocket = nullptr;
 
     int m_exitCode = -1;

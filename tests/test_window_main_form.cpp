@@ -147,9 +147,9 @@ TEST_F(WindowSettings, OptionsTickBoxesForThisRunOnlyWhereTheyAreNotSaved)
 
 TEST_F(WindowSettings, GarbageAndShortValuesChangeNothingThatWasNotGiven)
 {
-    WriteIni("[COMMON]\nLanguage=English\nMainForm=5,6,700,500,x,1\n");
+    WriteIni("[COMMON]\nLanguage=English\nMainForm=5,6,820,500,x,1\n");
     TMainForm& w = Show();
-    EXPECT_EQ(w.frameGeometry().size(), QSize(700, 500));
+    EXPECT_EQ(w.frameGeometry().size(), QSize(820, 500));
     EXPECT_FALSE(w.cbAutoWrite->isChecked());
     EXPECT_EQ(w.LogHeight(), kDesignLogHeight);
     Destroy();
