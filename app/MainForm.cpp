@@ -264,6 +264,7 @@ void TMainForm::showEvent(QShowEvent* event)
         return;
     m_shown = true;
     FormShow();
+    WatchForFrame();
 }
 
 void TMainForm::FormShow()

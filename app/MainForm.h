@@ -22,6 +22,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -64,6 +65,8 @@ inline constexpr int kDevPanelMinHeight = 90;
 inline constexpr int kSplitterWidth = 3;
 inline constexpr int kFileListDropWidth = 500;
 inline constexpr int kDevTimerMs = 100;  // debounce of device-change notifications
+inline constexpr int kFrameWatchMs = 50;  // how often the new window looks for its frame
+inline constexpr int kFrameWatchTicks = 100;  // and for how long: 5 s
 
 class TMainForm : public QWidget, public TLogSink {
     Q_OBJECT
@@ -170,6 +173,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void BuildControls();
@@ -180,6 +184,15 @@ private:
     // than the design gives, and sets the window's minimum width to what the texts need.
     void FitControlsToTexts();
     QString WidestDevicePrefix() const;
+    // The window manager's frame round the window, and the place of both together.
+    QMargins FrameMargins() const;
+    QRect OuterGeometry() const;
+    // Moves and sizes the window so that its frame takes this place.
+    void PlaceOuter(const QRect& outer);
+    // The saved placement again, once the window manager has put its frame round the
+    // window (the start-up sequence ran before it could).
+    void PlaceOuterOnceFramed();
+    void WatchForFrame();
     void StartDeviceEvents();
     void ShowErrorBox(const QString& text);
     void FormDestroy();
@@ -198,6 +211,7 @@ private:
 
     int m_exitCode = -1;
     QString m_exeDir;
+    std::optional<QRect> m_pendingOuter;  // saved placement not yet applied with the frame
     bool m_savedAutoWrite = false;
     bool m_savedNeedComPort = false;
     bool m_shown = false;

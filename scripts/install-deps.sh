@@ -8,6 +8,10 @@ packages=(
   qt6-base-dev qt6-serialport-dev libudev-dev
   libgtest-dev
   clang libclang-rt-14-dev xxd
+  # the desktop tests (Xvfb with openbox, the X11 platform plugin, the fonts of a stock
+  # Debian desktop) and scripts/screenshots.sh
+  qt6-qpa-plugins xvfb openbox x11-utils fonts-dejavu-core
+  xdotool imagemagick
 )
 
 missing=()
