@@ -3,6 +3,7 @@
 #include "app/Anchors.h"
 #include "app/ExeDir.h"
 #include "app/FixedTexts.h"
+#include "app/FrameStyle.h"
 #include "app/LogFile.h"
 #include "app/LogPane.h"
 #include "app/MessageCatalogue.h"
@@ -105,6 +106,7 @@ void TMainForm::BuildControls()
 
     gbFile = new QGroupBox(this);
     gbFile->setFixedHeight(kConfigBoxHeight);
+    gbFile->setStyleSheet(kCaptionOnFrameStyle);
     gbFile->resize(kDesignClientWidth, kConfigBoxHeight);
     updateDevices = MakeButton(gbFile, place::kUpdateDevices);
     updateDevices->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));

@@ -1,6 +1,7 @@
 #include "panels/FWLoaderDevGroup.h"
 
 #include "app/Anchors.h"
+#include "app/FrameStyle.h"
 #include "app/KindColours.h"
 #include "app/MessageCatalogue.h"
 
@@ -170,6 +171,7 @@ TFWLoaderDevGroup::TFWLoaderDevGroup(QWidget* devPanel, int top, const QString& 
     anchors->Add(StatusLine, akLeftRight);
     anchors->Add(Progress, akLeftRight);
 
+    Box->setStyleSheet(kCaptionOnFrameStyle);
     JoinLayout(devPanel, Box, top);
     Box->show();
 }

@@ -21,6 +21,7 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QTextBlock>
 
 using namespace ql;
@@ -93,6 +94,15 @@ QRect Extent(const QWidget* control)
     return control->geometry();
 }
 
+// Where the line of a control's caption begins (the whole control where it has none).
+int TextTop(const QWidget* control)
+{
+    const QVariant text = control->property("text");
+    if (!text.isValid() || qobject_cast<const QPushButton*>(control))
+        return control->y();
+    return control->y() + (control->height() - control->fontMetrics().height()) / 2;
+}
+
 std::string Name(const QWidget* control)
 {
     return control->objectName().toStdString();
@@ -116,11 +126,12 @@ protected:
         if (OnOwnDesktop()) {
             ASSERT_EQ(QGuiApplication::platformName(), "xcb");
         }
-        // The file controls shown, with the loader's own image read from a file.
+        // The file controls shown, with the loader's own image read from a file; no saved
+        // placement, which a window manager would apply after the test's own resize.
         const QString image = dir.filePath("image.eraw");
         ASSERT_TRUE(QFile::copy(kEmbeddedImagePath, image));
         WriteIni(QByteArray("[COMMON]\nLanguage=") + GetParam().Language +
-                 "\nMainForm=0,0,784,560,0,150,0,0,0,0,0,1\nLastFile=" + image.toUtf8() + "\n");
+                 "\nMainForm=-1,-1,-1,-1,0,150,0,0,0,0,0,1\nLastFile=" + image.toUtf8() + "\n");
     }
 
     // The window with its three panels, at the width asked for.
@@ -143,9 +154,17 @@ protected:
         return w;
     }
 
-    // Each control's caption fits it and the control lies inside its frame.
-    void ExpectWhole(const QWidget* frame, const std::vector<QWidget*>& controls)
+    // Each control's caption fits it and the control lies inside its frame, below the
+    // frame's top line.
+    void ExpectWhole(const QGroupBox* frame, const std::vector<QWidget*>& controls)
     {
+        QStyleOptionGroupBox option;
+        option.initFrom(frame);
+        option.text = frame->title();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        // The frame's top line runs just above the box's contents.
+        const int frameTop =
+            frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, frame).top() - 1;
         for (const QWidget* control : controls) {
             SCOPED_TRACE(Name(control));
             if (!qobject_cast<const QComboBox*>(control) && !qobject_cast<const QProgressBar*>(control)) {
@@ -155,6 +174,7 @@ protected:
             const QRect extent = Extent(control);
             EXPECT_GE(extent.left(), kFrameLine) << "clipped on the left";
             EXPECT_LE(extent.right(), frame->width() - 1 - kFrameLine) << "clipped by the frame, width " << frame->width();
+            EXPECT_GT(TextTop(control), frameTop) << "the frame's top line runs through it";
         }
     }
 
