@@ -106,7 +106,6 @@ void TMainForm::BuildControls()
 
     gbFile = new QGroupBox(this);
     gbFile->setFixedHeight(kConfigBoxHeight);
-    gbFile->setStyleSheet(kCaptionOnFrameStyle);
     gbFile->resize(kDesignClientWidth, kConfigBoxHeight);
     updateDevices = MakeButton(gbFile, place::kUpdateDevices);
     updateDevices->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
@@ -147,6 +146,10 @@ void TMainForm::BuildControls()
     };
     for (const auto& [widget, name] : names)
         widget->setObjectName(name);
+
+    // Once the box's controls have their fonts: a style sheet set before them would have
+    // them take the application's font instead of the window's.
+    gbFile->setStyleSheet(kCaptionOnFrameStyle);
 
     m_anchors = new TAnchorKeeper(gbFile, kDesignClientWidth);
     m_anchors->Add(edFWFile, akLeftRight);
