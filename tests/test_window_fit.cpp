@@ -23,6 +23,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QTextBlock>
+#include <QWindow>
 
 using namespace ql;
 using namespace ql::test;
@@ -147,6 +148,9 @@ protected:
             w.CreateDevicePanel(entry);
         }
         w.AdjustDevPanelHeight(int(w.DeviceList().Entries.size()));
+        // On a desktop the window manager's answer to the first map comes first, so that it
+        // cannot undo the resize below.
+        PumpUntil([&] { return w.windowHandle() && w.windowHandle()->isExposed(); });
         w.resize(width, w.height());
         // On a desktop the window manager answers the resize in its own time.
         PumpUntil([&] { return w.width() == std::max(width, w.minimumWidth()); });
