@@ -44,7 +44,7 @@ const char* const kTopProperty = "qlPanelTop";
 
 int Right(const QWidget* widget) { return widget->x() + widget->width(); }
 
-// The row of captions and values. The Part's pixel positions assume narrow glyphs; with
+// The row of captions and values. The design positions assume narrow glyphs; with
 // wider ones a value moves to the right of its caption and a caption to the right of the
 // value before it, and the bootloader pair, which follows the right edge, stays inside
 // the frame and never covers the firmware value. The box is never narrower than the row.
@@ -83,7 +83,7 @@ protected:
 
 private:
     TFWLoaderDevGroup& m_panel;
-    int m_bootloaderX;   // where the Part puts the bootloader caption for the width at creation
+    int m_bootloaderX;   // where the design puts the bootloader caption for the width at creation
     int m_designWidth;   // the box's width at creation
 };
 
