@@ -51,9 +51,10 @@ int Right(const QWidget* widget) { return widget->x() + widget->width(); }
 class TCaptionRow : public QObject {
 public:
     TCaptionRow(TFWLoaderDevGroup& panel, int bootloaderX)
-        : QObject(panel.Box), m_panel(panel), m_bootloaderX(bootloaderX), m_designWidth(panel.Box->width())
+        : QObject(panel.Box), m_panel(panel), m_box(panel.Box), m_bootloaderX(bootloaderX),
+          m_designWidth(panel.Box->width())
     {
-        panel.Box->installEventFilter(this);
+        m_box->installEventFilter(this);
         Place();
     }
 
@@ -76,13 +77,16 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_panel.Box && event->type() == QEvent::Resize)
+        // Compared as a plain widget: events reach the filter while the box is being
+        // destroyed, when it is no group box any more.
+        if (watched == m_box && event->type() == QEvent::Resize)
             Place();
         return QObject::eventFilter(watched, event);
     }
 
 private:
     TFWLoaderDevGroup& m_panel;
+    QWidget* m_box;
     int m_bootloaderX;   // where the design puts the bootloader caption for the width at creation
     int m_designWidth;   // the box's width at creation
 };
