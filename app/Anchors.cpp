@@ -17,6 +17,15 @@ void TAnchorKeeper::Add(QWidget* child, TAnchors anchors)
     Apply();
 }
 
+void TAnchorKeeper::SetDesign(QWidget* child, const QRect& design)
+{
+    for (TChild& known : m_children) {
+        if (known.Widget == child)
+            known.Design = design;
+    }
+    Apply();
+}
+
 void TAnchorKeeper::Apply()
 {
     const int delta = m_parent->width() - m_designWidth;

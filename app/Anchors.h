@@ -19,6 +19,8 @@ class TAnchorKeeper : public QObject {
 public:
     TAnchorKeeper(QWidget* parent, int designWidth);
     void Add(QWidget* child, TAnchors anchors);
+    // A new design position for a child already added (for the parent's design width).
+    void SetDesign(QWidget* child, const QRect& design);
     // Places every child for the parent's width now.
     void Apply();
 

@@ -2,9 +2,13 @@
 
 #include "app/KindColours.h"
 
+#include <QFontMetricsF>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+
+#include <algorithm>
+#include <cmath>
 
 namespace ql {
 
@@ -19,6 +23,16 @@ TLogPane::TLogPane(QWidget* parent) : QPlainTextEdit(parent)
     m_repaint.setInterval(kLogRepaintMs);
     // Enabling updates again repaints the pane once with every line added meanwhile.
     connect(&m_repaint, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
+}
+
+void TLogPane::SetTabStopAfter(const QStringList& prefixes)
+{
+    const QFontMetricsF metrics(font());
+    qreal widest = 0;
+    for (const QString& prefix : prefixes)
+        widest = std::max(widest, metrics.horizontalAdvance(prefix));
+    // A space's width beyond the prefix, so the text never touches its number.
+    setTabStopDistance(std::ceil(widest + metrics.horizontalAdvance(u' ')));
 }
 
 void TLogPane::AppendLine(int kind, const QString& line)

@@ -20,6 +20,10 @@ public:
     explicit TLogPane(QWidget* parent = nullptr);
 
     void AppendLine(int kind, const QString& line);
+    // The first tab stop lies just beyond the widest of these prefixes (measured in the
+    // pane's font), so the texts after a device prefix and after the no-device prefix
+    // start in one column.
+    void SetTabStopAfter(const QStringList& prefixes);
     int LineCount() const { return m_lines; }
 
 private:

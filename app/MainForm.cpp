@@ -3,9 +3,11 @@
 #include "app/Anchors.h"
 #include "app/ExeDir.h"
 #include "app/FixedTexts.h"
+#include "app/FrameStyle.h"
 #include "app/LogFile.h"
 #include "app/LogPane.h"
 #include "core/MessageCatalogue.h"
+#include "app/WindowPlaces.h"
 #include "firmware/FirmwareSources.h"
 #include "links/ComPortName.h"
 #include "panels/FWLoaderDevGroup.h"
@@ -43,11 +45,7 @@ constexpr int kCheckBoxPointSize = 10;
 constexpr int kTitlePointSize = 12;
 constexpr int kValuePointSize = 10;
 
-struct TPlace {
-    int Left, Top, Width, Height;
-};
-
-QLabel* MakeLabel(QWidget* parent, TPlace place, int pointSize, bool bold, Qt::Alignment alignment)
+QLabel* MakeLabel(QWidget* parent, const QRect& place, int pointSize, bool bold, Qt::Alignment alignment)
 {
     auto* label = new QLabel(parent);
     QFont font = label->font();
@@ -55,11 +53,11 @@ QLabel* MakeLabel(QWidget* parent, TPlace place, int pointSize, bool bold, Qt::A
     font.setBold(bold);
     label->setFont(font);
     label->setAlignment(alignment | Qt::AlignVCenter);
-    label->setGeometry(place.Left, place.Top, place.Width, place.Height);
+    label->setGeometry(place);
     return label;
 }
 
-QCheckBox* MakeCheckBox(QWidget* parent, TPlace place, bool largeFont)
+QCheckBox* MakeCheckBox(QWidget* parent, const QRect& place, bool largeFont)
 {
     auto* box = new QCheckBox(parent);
     if (largeFont) {
@@ -67,14 +65,14 @@ QCheckBox* MakeCheckBox(QWidget* parent, TPlace place, bool largeFont)
         font.setPointSize(kCheckBoxPointSize);
         box->setFont(font);
     }
-    box->setGeometry(place.Left, place.Top, place.Width, place.Height);
+    box->setGeometry(place);
     return box;
 }
 
-QPushButton* MakeButton(QWidget* parent, TPlace place)
+QPushButton* MakeButton(QWidget* parent, const QRect& place)
 {
     auto* button = new QPushButton(parent);
-    button->setGeometry(place.Left, place.Top, place.Width, place.Height);
+    button->setGeometry(place);
     return button;
 }
 
@@ -110,40 +108,56 @@ void TMainForm::BuildControls()
     gbFile = new QGroupBox(this);
     gbFile->setFixedHeight(kConfigBoxHeight);
     gbFile->resize(kDesignClientWidth, kConfigBoxHeight);
-    updateDevices = MakeButton(gbFile, {12, 19, 219, 25});
+    updateDevices = MakeButton(gbFile, place::kUpdateDevices);
     updateDevices->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     edFWFile = new QComboBox(gbFile);
     edFWFile->setEditable(true);
     edFWFile->setCompleter(nullptr);
     edFWFile->setInsertPolicy(QComboBox::NoInsert);
-    edFWFile->setGeometry(237, 21, 432, 21);
-    btnFwOpen = MakeButton(gbFile, {675, 19, 25, 25});
-    btnFwLoad = MakeButton(gbFile, {706, 19, 63, 25});
-    lblFileDate = MakeLabel(gbFile, {12, 47, 118, 20}, kTitlePointSize, false, Qt::AlignLeft);
-    lblFirmwDate = MakeLabel(gbFile, {130, 50, 200, 17}, kValuePointSize, true, Qt::AlignLeft);
-    // The two right-aligned labels keep their right edges: the title ends before the value,
-    // the value at the right end of the Read button.
-    lblFileVersion = MakeLabel(gbFile, {386, 47, 300, 20}, kTitlePointSize, false, Qt::AlignRight);
-    lblFileVer = MakeLabel(gbFile, {469, 50, 300, 17}, kValuePointSize, true, Qt::AlignRight);
-    cbAutoWrite = MakeCheckBox(gbFile, {12, 71, 209, 21}, true);
-    cbStartApp = MakeCheckBox(gbFile, {271, 71, 195, 21}, true);
-    cbStartLoader = MakeCheckBox(gbFile, {472, 71, 247, 21}, true);
-    cbDisableFTDI = MakeCheckBox(gbFile, {12, 94, 216, 21}, true);
-    cbWritelogToFile = MakeCheckBox(gbFile, {271, 94, 164, 21}, true);
-    isNeedComPort = MakeCheckBox(gbFile, {472, 94, 137, 21}, false);
+    edFWFile->setGeometry(place::kFileName);
+    btnFwOpen = MakeButton(gbFile, place::kOpenButton);
+    btnFwLoad = MakeButton(gbFile, place::kReadButton);
+    lblFileDate = MakeLabel(gbFile, place::kDateTitle, kTitlePointSize, false, Qt::AlignLeft);
+    lblFirmwDate = MakeLabel(gbFile, place::kDateValue, kValuePointSize, true, Qt::AlignLeft);
+    lblFileVersion = MakeLabel(gbFile, {0, place::kVersionTitleTop, place::kVersionTitleRight, place::kVersionTitleHeight},
+                               kTitlePointSize, false, Qt::AlignRight);
+    lblFileVer = MakeLabel(gbFile, {0, place::kVersionValueTop, place::kVersionValueRight, place::kVersionValueHeight},
+                           kValuePointSize, true, Qt::AlignRight);
+    cbAutoWrite = MakeCheckBox(gbFile, place::kAutoWrite, true);
+    cbStartApp = MakeCheckBox(gbFile, place::kStartApp, true);
+    cbStartLoader = MakeCheckBox(gbFile, place::kStartLoader, true);
+    cbDisableFTDI = MakeCheckBox(gbFile, place::kDisableFtdi, true);
+    cbWritelogToFile = MakeCheckBox(gbFile, place::kWriteLogToFile, true);
+    isNeedComPort = MakeCheckBox(gbFile, place::kNeedComPort, false);
     COMportsComboBox = new QComboBox(gbFile);
     COMportsComboBox->setEditable(true);
     COMportsComboBox->setInsertPolicy(QComboBox::NoInsert);
-    COMportsComboBox->setGeometry(614, 92, 105, 21);
-    cbAutoClose = MakeCheckBox(gbFile, {12, 117, 253, 21}, true);
-    cbExternFirmware = MakeCheckBox(gbFile, {271, 117, 195, 21}, true);
+    COMportsComboBox->setGeometry(place::kComPorts);
+    cbAutoClose = MakeCheckBox(gbFile, place::kAutoClose, true);
+    cbExternFirmware = MakeCheckBox(gbFile, place::kExternFirmware, true);
 
-    auto* anchors = new TAnchorKeeper(gbFile, kDesignClientWidth);
-    anchors->Add(edFWFile, akLeftRight);
-    anchors->Add(btnFwOpen, akRight);
-    anchors->Add(btnFwLoad, akRight);
-    anchors->Add(lblFileVersion, akRight);
-    anchors->Add(lblFileVer, akRight);
+    // The names of the window description, for diagnostics and tests.
+    const std::pair<QWidget*, const char*> names[] = {
+        {gbFile, "gbFile"}, {updateDevices, "updateDevices"}, {edFWFile, "edFWFile"}, {btnFwOpen, "btnFwOpen"},
+        {btnFwLoad, "btnFwLoad"}, {lblFileDate, "lblFileDate"}, {lblFirmwDate, "lblFirmwDate"},
+        {lblFileVersion, "lblFileVersion"}, {lblFileVer, "lblFileVer"}, {cbAutoWrite, "cbAutoWrite"},
+        {cbStartApp, "cbStartApp"}, {cbStartLoader, "cbStartLoader"}, {cbDisableFTDI, "cbDisableFTDI"},
+        {cbWritelogToFile, "cbWritelogToFile"}, {isNeedComPort, "isNeedComPort"},
+        {COMportsComboBox, "COMportsComboBox"}, {cbAutoClose, "cbAutoClose"}, {cbExternFirmware, "cbExternFirmware"},
+    };
+    for (const auto& [widget, name] : names)
+        widget->setObjectName(name);
+
+    // Once the box's controls have their fonts: a style sheet set before them would have
+    // them take the application's font instead of the window's.
+    gbFile->setStyleSheet(kCaptionOnFrameStyle);
+
+    m_anchors = new TAnchorKeeper(gbFile, kDesignClientWidth);
+    m_anchors->Add(edFWFile, akLeftRight);
+    m_anchors->Add(btnFwOpen, akRight);
+    m_anchors->Add(btnFwLoad, akRight);
+    m_anchors->Add(lblFileVersion, akRight);
+    m_anchors->Add(lblFileVer, akRight);
 
     Panel1 = new QWidget(this);
     Splitter1 = new QSplitter(Qt::Vertical, Panel1);
@@ -245,6 +259,8 @@ void TMainForm::SetCaptions()
     isNeedComPort->setText(Msg(79));
     cbAutoClose->setText(Msg(83));
     cbExternFirmware->setText(Msg(84));
+    reLog->SetTabStopAfter({WidestDevicePrefix(), DevicePrefix(0).section(u'\t', 0, 0)});
+    FitControlsToTexts();
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -254,6 +270,7 @@ void TMainForm::showEvent(QShowEvent* event)
         return;
     m_shown = true;
     FormShow();
+    WatchForFrame();
 }
 
 void TMainForm::FormShow()
@@ -411,6 +428,7 @@ bool TMainForm::LoadFirmware(FirmwareList& list, TFirmwareVersion& version)
     }
     lblFileVer->setText(VersionText(version));
     lblFirmwDate->setText(DateText(version));
+    FitControlsToTexts();
     if (m_firmwareFromResource)
         LogDeviceText(lkInfo, 0, Msg(msg::FirmwareLoadedFromResource));
     else

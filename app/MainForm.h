@@ -22,6 +22,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -34,6 +35,7 @@ class QTimer;
 
 namespace ql {
 
+class TAnchorKeeper;
 class TDeviceEventSocket;
 class TLogPane;
 class TUdevMonitor;
@@ -63,6 +65,8 @@ inline constexpr int kDevPanelMinHeight = 90;
 inline constexpr int kSplitterWidth = 3;
 inline constexpr int kFileListDropWidth = 500;
 inline constexpr int kDevTimerMs = 100;  // debounce of device-change notifications
+inline constexpr int kFrameWatchMs = 50;  // how often the new window looks for its frame
+inline constexpr int kFrameWatchTicks = 100;  // and for how long: 5 s
 
 class TMainForm : public QWidget, public TLogSink {
     Q_OBJECT
@@ -169,12 +173,26 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void BuildControls();
     void WireLiveOptions();
     void SetCaptions();
     void ApplyFileControlsVisibility();
+    // Widens and moves the configuration box's controls where their texts need more room
+    // than the design gives, and sets the window's minimum width to what the texts need.
+    void FitControlsToTexts();
+    QString WidestDevicePrefix() const;
+    // The window manager's frame round the window, and the place of both together.
+    QMargins FrameMargins() const;
+    QRect OuterGeometry() const;
+    // Moves and sizes the window so that its frame takes this place.
+    void PlaceOuter(const QRect& outer);
+    // The saved placement again, once the window manager has put its frame round the
+    // window (the start-up sequence ran before it could).
+    void PlaceOuterOnceFramed();
+    void WatchForFrame();
     void StartDeviceEvents();
     void ShowErrorBox(const QString& text);
     void FormDestroy();
@@ -188,10 +206,12 @@ private:
     std::function<void(const QString&, const QString&)> m_errorBox;
     std::function<QString(const QString&)> m_chooseFile;
     TUdevMonitor* m_udev = nullptr;
+    TAnchorKeeper* m_anchors = nullptr;
     TDeviceEventSocket* m_eventSocket = nullptr;
 
     int m_exitCode = -1;
     QString m_exeDir;
+    std::optional<QRect> m_pendingOuter;  // saved placement not yet applied with the frame
     bool m_savedAutoWrite = false;
     bool m_savedNeedComPort = false;
     bool m_shown = false;

@@ -6,8 +6,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 namespace ql {
 namespace {
@@ -47,21 +50,22 @@ void TMainForm::LoadSettings()
         edFWFile->setEditText(m_options.fwFile);
 
     const TMainFormValues apply = ApplicableMainForm(values.MainForm, values.MainFormCount, VirtualDesktopSize());
-    // Saved sizes are the outer ones; before the window manager has framed the window
-    // the frame adds nothing.
-    const QSize frame = frameGeometry().size() - size();
-    QPoint corner = pos();
+    // Saved sizes are the outer ones. Before the window manager has framed the window the
+    // frame adds nothing, so the placement is applied once more when the frame is known.
+    QRect outer = OuterGeometry();
     if (apply[mfLeft] != kMainFormUnset)
-        corner.setX(apply[mfLeft]);
+        outer.moveLeft(apply[mfLeft]);
     if (apply[mfTop] != kMainFormUnset)
-        corner.setY(apply[mfTop]);
-    move(corner);
-    QSize outer = frameGeometry().size();
+        outer.moveTop(apply[mfTop]);
     if (apply[mfWidth] != kMainFormUnset)
         outer.setWidth(apply[mfWidth]);
     if (apply[mfHeight] != kMainFormUnset)
         outer.setHeight(apply[mfHeight]);
-    resize(outer - frame);
+    PlaceOuter(outer);
+    const bool placed = apply[mfLeft] != kMainFormUnset || apply[mfTop] != kMainFormUnset
+        || apply[mfWidth] != kMainFormUnset || apply[mfHeight] != kMainFormUnset;
+    if (placed && OuterGeometry() == geometry())
+        m_pendingOuter = outer;
     for (const TBoxField& saved : kSavedBoxes) {
         if (apply[saved.Field] != kMainFormUnset)
             (this->*saved.Box)->setChecked(apply[saved.Field] != 0);
@@ -87,13 +91,80 @@ void TMainForm::LoadSettings()
         cbExternFirmwareClick();
 }
 
+QMargins TMainForm::FrameMargins() const
+{
+    // Asked of the window system each time: the widget's own copy of the frame is only
+    // brought up to date when the window moves or changes its size, and a window manager
+    // can frame a window without either.
+    return windowHandle() ? windowHandle()->frameMargins() : QMargins();
+}
+
+QRect TMainForm::OuterGeometry() const { return geometry().marginsAdded(FrameMargins()); }
+
+void TMainForm::PlaceOuter(const QRect& outer)
+{
+    // By the window's own rectangle inside the frame: a move of the widget would go by
+    // its possibly stale copy of the frame.
+    setGeometry(outer.marginsRemoved(FrameMargins()));
+}
+
+void TMainForm::WatchForFrame()
+{
+    if (!m_pendingOuter)
+        return;
+    // Not every window manager's framing reaches the window as an event of its own, so
+    // the window also looks for its frame for a while (and gives up where none comes,
+    // as on the offscreen platform).
+    auto* watch = new QTimer(this);
+    watch->setInterval(kFrameWatchMs);
+    connect(watch, &QTimer::timeout, this, [this, watch, ticks = 0]() mutable {
+        PlaceOuterOnceFramed();
+        if (!m_pendingOuter || ++ticks >= kFrameWatchTicks) {
+            m_pendingOuter.reset();
+            watch->stop();
+            watch->deleteLater();
+        }
+    });
+    watch->start();
+}
+
+void TMainForm::PlaceOuterOnceFramed()
+{
+    if (!m_pendingOuter)
+        return;
+    const QRect frame = OuterGeometry();
+    // A frame that does not hold the window is one the window manager is still building.
+    if (frame == geometry() || !frame.contains(geometry()))
+        return;
+    const QRect outer = *m_pendingOuter;
+    // Once only: a window manager that changes its frame later gets no answer from us.
+    m_pendingOuter.reset();
+    if (frame != outer)
+        PlaceOuter(outer);
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+        PlaceOuterOnceFramed();
+        break;
+    default:
+        break;
+    }
+    return handled;
+}
+
 void TMainForm::SaveSettings()
 {
     // A window whose start-up never ran has no exeDir and nothing to keep.
     if (!m_started)
         return;
     TMainFormValues values = UnsetMainForm();
-    const QRect outer = frameGeometry();
+    const QRect outer = OuterGeometry();
     values[mfLeft] = outer.left();
     values[mfTop] = outer.top();
     values[mfWidth] = outer.width();

@@ -1,10 +1,12 @@
 #include "panels/FWLoaderDevGroup.h"
 
 #include "app/Anchors.h"
+#include "app/FrameStyle.h"
 #include "app/KindColours.h"
 #include "core/MessageCatalogue.h"
 
 #include <QBoxLayout>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
@@ -37,7 +39,57 @@ constexpr int kStatusTop = 38;
 constexpr int kStatusHeight = 20;
 constexpr int kStatusGap = 4;
 constexpr int kStatusPointSize = 12;
+constexpr int kTextGap = 4;  // between a caption and its value, and a value and the next caption
 const char* const kTopProperty = "qlPanelTop";
+
+int Right(const QWidget* widget) { return widget->x() + widget->width(); }
+
+// The row of captions and values. The design positions assume narrow glyphs; with
+// wider ones a value moves to the right of its caption and a caption to the right of the
+// value before it, and the bootloader pair, which follows the right edge, stays inside
+// the frame and never covers the firmware value. The box is never narrower than the row.
+class TCaptionRow : public QObject {
+public:
+    TCaptionRow(TFWLoaderDevGroup& panel, int bootloaderX)
+        : QObject(panel.Box), m_panel(panel), m_box(panel.Box), m_bootloaderX(bootloaderX),
+          m_designWidth(panel.Box->width())
+    {
+        m_box->installEventFilter(this);
+        Place();
+    }
+
+    void Place()
+    {
+        const TFWLoaderDevGroup& p = m_panel;
+        p.SerialValue->move(std::max(kSerialValueX, Right(p.SerialCaption) + kTextGap), kValueTop);
+        p.FirmwareCaption->move(std::max(kFirmwareCaptionX, Right(p.SerialValue) + kTextGap), kCaptionTop);
+        p.FirmwareValue->move(std::max(kFirmwareValueX, Right(p.FirmwareCaption) + kTextGap), kValueTop);
+        const int leftEnd = Right(p.FirmwareValue) + kTextGap;
+        const int valueOffset = std::max(kBootloaderValueOffset, p.BootloaderCaption->width() + kTextGap);
+        const int pairWidth = valueOffset + p.BootloaderValue->width();
+        p.Box->setMinimumWidth(leftEnd + pairWidth + kPanelMargin);
+        int x = m_bootloaderX + p.Box->width() - m_designWidth;
+        x = std::max(std::min(x, p.Box->width() - kPanelMargin - pairWidth), leftEnd);
+        p.BootloaderCaption->move(x, kCaptionTop);
+        p.BootloaderValue->move(x + valueOffset, kValueTop);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // Compared as a plain widget: events reach the filter while the box is being
+        // destroyed, when it is no group box any more.
+        if (watched == m_box && event->type() == QEvent::Resize)
+            Place();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TFWLoaderDevGroup& m_panel;
+    QWidget* m_box;
+    int m_bootloaderX;   // where the design puts the bootloader caption for the width at creation
+    int m_designWidth;   // the box's width at creation
+};
 
 QLabel* MakeLabel(QWidget* box, const QString& text, int x, int y, int height, int pointSize, bool bold)
 {
@@ -108,13 +160,22 @@ TFWLoaderDevGroup::TFWLoaderDevGroup(QWidget* devPanel, int top, const QString& 
     StatusLine->setAlignment(Qt::AlignCenter);
     StatusLine->setGeometry(Progress->x(), kStatusTop, UpdateButton->x() - kStatusGap, kStatusHeight);
 
+    const std::pair<QWidget*, const char*> names[] = {
+        {SerialCaption, "SerialCaption"}, {SerialValue, "SerialValue"}, {FirmwareCaption, "FirmwareCaption"},
+        {FirmwareValue, "FirmwareValue"}, {BootloaderCaption, "BootloaderCaption"},
+        {BootloaderValue, "BootloaderValue"}, {StatusLine, "StatusLine"}, {UpdateButton, "UpdateButton"},
+        {Progress, "Progress"},
+    };
+    for (const auto& [widget, name] : names)
+        widget->setObjectName(name);
+
+    new TCaptionRow(*this, x);
     auto* anchors = new TAnchorKeeper(Box, width);
-    anchors->Add(BootloaderCaption, akRight);
-    anchors->Add(BootloaderValue, akRight);
     anchors->Add(UpdateButton, akRight);
     anchors->Add(StatusLine, akLeftRight);
     anchors->Add(Progress, akLeftRight);
 
+    Box->setStyleSheet(kCaptionOnFrameStyle);
     JoinLayout(devPanel, Box, top);
     Box->show();
 }
@@ -124,6 +185,15 @@ TFWLoaderDevGroup::~TFWLoaderDevGroup()
     // The box takes its children with it. It is gone already when the window was
     // destroyed before the entry.
     delete Box.data();
+}
+
+int TFWLoaderDevGroup::AreaWidthFor(const QFont& font, const QString& serial, const QString& firmware,
+                                    const QString& bootloader)
+{
+    QWidget area;
+    area.setFont(font);
+    const TFWLoaderDevGroup probe(&area, 0, serial, firmware, bootloader);
+    return probe.Box->minimumWidth() + 2 * kPanelMargin;
 }
 
 TFWLoaderDevGroup* PanelOf(const TDevEntry& entry)

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 
+class QFont;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -36,6 +37,11 @@ public:
     TFWLoaderDevGroup(QWidget* devPanel, int top, const QString& serial, const QString& firmware,
                       const QString& bootloader);
     ~TFWLoaderDevGroup() override;
+
+    // The width of device area that a panel with these texts needs to show them whole,
+    // its labels in the given window font.
+    static int AreaWidthFor(const QFont& font, const QString& serial, const QString& firmware,
+                            const QString& bootloader);
 
     QPointer<QGroupBox> Box;
     QLabel* SerialCaption = nullptr;

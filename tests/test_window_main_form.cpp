@@ -64,6 +64,12 @@ TEST_P(Captions, EveryCaptionComesFromTheCatalogueInTheChosenLanguage)
     EXPECT_EQ(w.cbStartLoader->text(), text(81));
     EXPECT_EQ(w.cbAutoClose->text(), text(83));
     EXPECT_EQ(w.cbExternFirmware->text(), text(84));
+    // The window's font, and the larger one of the check boxes other than isNeedComPort.
+    EXPECT_EQ(w.updateDevices->font().pointSize(), 8);
+    EXPECT_EQ(w.isNeedComPort->font().pointSize(), 8);
+    EXPECT_EQ(w.btnFwLoad->font().pointSize(), 8);
+    EXPECT_EQ(w.cbAutoWrite->font().pointSize(), 10);
+    EXPECT_EQ(w.lblFileDate->font().pointSize(), 12);
     // The same in both languages.
     EXPECT_EQ(w.btnFwOpen->text(), "...");
     EXPECT_EQ(w.btnFwOpen->toolTip(), QString::fromUtf8("Открыть файл прошивки"));
@@ -147,9 +153,9 @@ TEST_F(WindowSettings, OptionsTickBoxesForThisRunOnlyWhereTheyAreNotSaved)
 
 TEST_F(WindowSettings, GarbageAndShortValuesChangeNothingThatWasNotGiven)
 {
-    WriteIni("[COMMON]\nLanguage=English\nMainForm=5,6,700,500,x,1\n");
+    WriteIni("[COMMON]\nLanguage=English\nMainForm=5,6,820,500,x,1\n");
     TMainForm& w = Show();
-    EXPECT_EQ(w.frameGeometry().size(), QSize(700, 500));
+    EXPECT_EQ(w.frameGeometry().size(), QSize(820, 500));
     EXPECT_FALSE(w.cbAutoWrite->isChecked());
     EXPECT_EQ(w.LogHeight(), kDesignLogHeight);
     Destroy();
