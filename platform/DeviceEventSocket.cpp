@@ -49,10 +49,10 @@ bool TDeviceEventSocket::Bind(const QString& path)
         ::close(fd);
         return false;
     }
-    m_fd = fd;
-    m_path = path;
-    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TDeviceEventSocket::ReadDatagrams);
+    fd_ = fd;
+    path_ = path;
+    notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &TDeviceEventSocket::ReadDatagrams);
     return true;
 }
 
@@ -60,7 +60,7 @@ void TDeviceEventSocket::ReadDatagrams()
 {
     char buffer[kMaxDatagramBytes + 1];
     for (;;) {
-        const ssize_t got = ::recv(m_fd, buffer, sizeof(buffer), 0);
+        const ssize_t got = ::recv(fd_, buffer, sizeof(buffer), 0);
         if (got < 0)
             return;  // nothing more waiting (EAGAIN), or the socket failed
         if (got > kMaxDatagramBytes)
@@ -74,14 +74,14 @@ void TDeviceEventSocket::ReadDatagrams()
 
 void TDeviceEventSocket::Close()
 {
-    delete m_notifier;
-    m_notifier = nullptr;
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        ::unlink(QFile::encodeName(m_path).constData());
+    delete notifier_;
+    notifier_ = nullptr;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(QFile::encodeName(path_).constData());
     }
-    m_fd = -1;
-    m_path.clear();
+    fd_ = -1;
+    path_.clear();
 }
 
 }  // namespace ql

@@ -22,7 +22,7 @@ public:
     bool Bind(const QString& path);
     // Binds at the path named by QLFW_DEVICE_EVENTS; false when it is unset or empty.
     bool BindFromEnvironment();
-    QString Path() const { return m_path; }
+    QString Path() const { return path_; }
 
 signals:
     void DeviceChange(int eventCode);
@@ -31,9 +31,9 @@ private:
     void ReadDatagrams();
     void Close();
 
-    int m_fd = -1;
-    QString m_path;
-    QSocketNotifier* m_notifier = nullptr;
+    int fd_ = -1;
+    QString path_;
+    QSocketNotifier* notifier_ = nullptr;
 };
 
 }  // namespace ql

@@ -32,7 +32,7 @@ QString InstanceLockPath()
     return QDir(dir).filePath(kInstanceLockName);
 }
 
-TInstanceLock::TInstanceLock(QString path) : m_path(std::move(path)) {}
+TInstanceLock::TInstanceLock(QString path) : path_(std::move(path)) {}
 
 TInstanceLock::~TInstanceLock() { Release(); }
 
@@ -42,38 +42,38 @@ TInstanceLock::~TInstanceLock() { Release(); }
 // A mutex left by a dead holder comes back abandoned, and then it is ours.
 bool TInstanceLock::Acquire(int waitMs)
 {
-    if (m_held)
+    if (held_)
         return true;
-    if (!m_mutex) {
-        const QString name = QDir(m_path).dirName();
-        m_mutex = CreateMutexW(nullptr, FALSE, reinterpret_cast<LPCWSTR>(name.utf16()));
-        if (!m_mutex)
+    if (!mutex_) {
+        const QString name = QDir(path_).dirName();
+        mutex_ = CreateMutexW(nullptr, FALSE, reinterpret_cast<LPCWSTR>(name.utf16()));
+        if (!mutex_)
             return false;
     }
-    const DWORD result = WaitForSingleObject(static_cast<HANDLE>(m_mutex), DWORD(waitMs));
-    m_held = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-    return m_held;
+    const DWORD result = WaitForSingleObject(static_cast<HANDLE>(mutex_), DWORD(waitMs));
+    held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    return held_;
 }
 
 void TInstanceLock::Release()
 {
-    if (m_held)
-        ReleaseMutex(static_cast<HANDLE>(m_mutex));
-    m_held = false;
-    if (m_mutex)
-        CloseHandle(static_cast<HANDLE>(m_mutex));
-    m_mutex = nullptr;
+    if (held_)
+        ReleaseMutex(static_cast<HANDLE>(mutex_));
+    held_ = false;
+    if (mutex_)
+        CloseHandle(static_cast<HANDLE>(mutex_));
+    mutex_ = nullptr;
 }
 
-bool TInstanceLock::IsHeld() const { return m_held; }
+bool TInstanceLock::IsHeld() const { return held_; }
 
 #else
 
 bool TInstanceLock::Acquire(int waitMs)
 {
-    if (m_fd >= 0)
+    if (fd_ >= 0)
         return true;
-    const QByteArray path = QFile::encodeName(m_path);
+    const QByteArray path = QFile::encodeName(path_);
     // flock needs no write access. Readable by all, so that where the lock falls back to
     // the shared temporary directory, a file left there by another user's loader blocks
     // only while that loader runs.
@@ -84,7 +84,7 @@ bool TInstanceLock::Acquire(int waitMs)
     waited.start();
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            m_fd = fd;
+            fd_ = fd;
             return true;
         }
         if ((errno != EWOULDBLOCK && errno != EINTR) || waited.elapsed() >= waitMs)
@@ -97,14 +97,14 @@ bool TInstanceLock::Acquire(int waitMs)
 
 void TInstanceLock::Release()
 {
-    if (m_fd < 0)
+    if (fd_ < 0)
         return;
     // Closing the only descriptor drops the lock.
-    ::close(m_fd);
-    m_fd = -1;
+    ::close(fd_);
+    fd_ = -1;
 }
 
-bool TInstanceLock::IsHeld() const { return m_fd >= 0; }
+bool TInstanceLock::IsHeld() const { return fd_ >= 0; }
 
 #endif
 

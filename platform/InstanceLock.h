@@ -29,12 +29,12 @@ public:
     bool IsHeld() const;
 
 private:
-    QString m_path;
+    QString path_;
 #ifdef Q_OS_WIN
-    void* m_mutex = nullptr;
-    bool m_held = false;
+    void* mutex_ = nullptr;
+    bool held_ = false;
 #else
-    int m_fd = -1;
+    int fd_ = -1;
 #endif
 };
 

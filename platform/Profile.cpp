@@ -23,7 +23,7 @@ const QString kNativeLineEnd = QStringLiteral("\r\n");
 const QString kNativeLineEnd = QStringLiteral("\n");
 #endif
 
-// Views into a line of m_lines: a lookup scans every line of the file, so it copies
+// Views into a line of lines_: a lookup scans every line of the file, so it copies
 // nothing until it has found what it looks for.
 struct TKeyLine {
     QStringView Name;
@@ -150,30 +150,30 @@ QByteArray Encode(const QString& text, TEncoding& encoding)
 
 }  // namespace
 
-TProfile::TProfile(QString path) : m_path(std::move(path)), m_lineEnd(kNativeLineEnd)
+TProfile::TProfile(QString path) : path_(std::move(path)), lineEnd_(kNativeLineEnd)
 {
-    QFile file(m_path);
+    QFile file(path_);
     if (!file.exists())
         return;
     if (!file.open(QIODevice::ReadOnly)) {
-        m_unreadable = true;
+        unreadable_ = true;
         return;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        m_unreadable = true;
+        unreadable_ = true;
         return;
     }
-    const QString text = Decode(bytes, m_encoding);
+    const QString text = Decode(bytes, encoding_);
     const qsizetype firstBreak = text.indexOf(u'\n');
     if (firstBreak >= 0)
-        m_lineEnd = firstBreak > 0 && text[firstBreak - 1] == u'\r' ? QStringLiteral("\r\n")
+        lineEnd_ = firstBreak > 0 && text[firstBreak - 1] == u'\r' ? QStringLiteral("\r\n")
                                                                     : QStringLiteral("\n");
-    m_lines = text.split(u'\n');
+    lines_ = text.split(u'\n');
     // The break after the last line does not start another line.
-    if (m_lines.back().isEmpty())
-        m_lines.removeLast();
-    for (QString& line : m_lines) {
+    if (lines_.back().isEmpty())
+        lines_.removeLast();
+    for (QString& line : lines_) {
         if (line.endsWith(u'\r'))
             line.chop(1);
     }
@@ -182,8 +182,8 @@ TProfile::TProfile(QString path) : m_path(std::move(path)), m_lineEnd(kNativeLin
 TProfile::TSpan TProfile::FindSection(const QString& section) const
 {
     TSpan span;
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const std::optional<QStringView> name = SectionName(m_lines[i]);
+    for (qsizetype i = 0; i < lines_.size(); ++i) {
+        const std::optional<QStringView> name = SectionName(lines_[i]);
         if (!name)
             continue;
         if (span.Header >= 0) {
@@ -193,7 +193,7 @@ TProfile::TSpan TProfile::FindSection(const QString& section) const
         if (SameName(*name, section))
             span.Header = i;
     }
-    span.End = m_lines.size();
+    span.End = lines_.size();
     return span;
 }
 
@@ -202,7 +202,7 @@ qsizetype TProfile::FindKey(const TSpan& span, const QString& key) const
     if (span.Header < 0)
         return -1;
     for (qsizetype i = span.Header + 1; i < span.End; ++i) {
-        const std::optional<TKeyLine> line = KeyLine(m_lines[i]);
+        const std::optional<TKeyLine> line = KeyLine(lines_[i]);
         if (line && SameName(line->Name, key))
             return i;
     }
@@ -215,7 +215,7 @@ QString TProfile::ReadString(const QString& section, const QString& key,
     const qsizetype at = FindKey(FindSection(section), key);
     if (at < 0)
         return defaultValue;
-    return WithoutQuotes(KeyLine(m_lines[at])->Value);
+    return WithoutQuotes(KeyLine(lines_[at])->Value);
 }
 
 bool TProfile::HasKey(const QString& section, const QString& key) const
@@ -230,7 +230,7 @@ QStringList TProfile::KeyNames(const QString& section) const
     if (span.Header < 0)
         return names;
     for (qsizetype i = span.Header + 1; i < span.End; ++i) {
-        const std::optional<TKeyLine> line = KeyLine(m_lines[i]);
+        const std::optional<TKeyLine> line = KeyLine(lines_[i]);
         if (line && !names.contains(line->Name, Qt::CaseInsensitive))
             names << line->Name.toString();
     }
@@ -251,37 +251,37 @@ bool TProfile::WriteString(const QString& section, const QString& key, const QSt
     const qsizetype at = FindKey(span, key);
     if (at >= 0) {
         // The file's spelling of the name stays.
-        m_lines[at] = KeyLine(m_lines[at])->Name.toString() + u'=' + value;
+        lines_[at] = KeyLine(lines_[at])->Name.toString() + u'=' + value;
         return true;
     }
     const QString line = key + u'=' + value;
     if (span.Header < 0) {
-        m_lines << u'[' + section + u']' << line;
+        lines_ << u'[' + section + u']' << line;
         return true;
     }
     // After the section's last non-blank line, so blank lines before the next section stay
     // where they are.
     qsizetype insertAt = span.End;
-    while (insertAt > span.Header + 1 && m_lines[insertAt - 1].trimmed().isEmpty())
+    while (insertAt > span.Header + 1 && lines_[insertAt - 1].trimmed().isEmpty())
         --insertAt;
-    m_lines.insert(insertAt, line);
+    lines_.insert(insertAt, line);
     return true;
 }
 
 bool TProfile::Save()
 {
-    if (m_unreadable)
+    if (unreadable_)
         return false;
     QString text;
-    for (const QString& line : m_lines)
-        text += line + m_lineEnd;
-    TEncoding encoding = m_encoding;
+    for (const QString& line : lines_)
+        text += line + lineEnd_;
+    TEncoding encoding = encoding_;
     const QByteArray bytes = Encode(text, encoding);
     // QSaveFile writes beside the file, flushes to disk and renames over the old one.
-    QSaveFile file(m_path);
+    QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return false;
-    m_encoding = encoding;
+    encoding_ = encoding;
     return true;
 }
 

@@ -45,7 +45,7 @@ public:
     bool Save();
 
     enum class TEncoding { Utf8, Utf8WithMark, Utf16Le, Utf16Be, Ansi };
-    TEncoding Encoding() const { return m_encoding; }
+    TEncoding Encoding() const { return encoding_; }
 
 private:
     struct TSpan {
@@ -55,11 +55,11 @@ private:
     TSpan FindSection(const QString& section) const;
     qsizetype FindKey(const TSpan& span, const QString& key) const;
 
-    QString m_path;
-    QStringList m_lines;
-    QString m_lineEnd;
-    TEncoding m_encoding = TEncoding::Utf8;
-    bool m_unreadable = false;
+    QString path_;
+    QStringList lines_;
+    QString lineEnd_;
+    TEncoding encoding_ = TEncoding::Utf8;
+    bool unreadable_ = false;
 };
 
 }  // namespace ql

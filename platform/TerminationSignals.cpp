@@ -25,11 +25,11 @@ TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {}
 
 TTerminationSignals::~TTerminationSignals()
 {
-    if (!m_installed)
+    if (!installed_)
         return;
     for (const int signal : kSignals)
         std::signal(signal, SIG_DFL);
-    delete m_notifier;
+    delete notifier_;
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
@@ -37,13 +37,13 @@ TTerminationSignals::~TTerminationSignals()
 
 bool TTerminationSignals::Install()
 {
-    if (m_installed || g_pipe[0] >= 0)
-        return m_installed;
+    if (installed_ || g_pipe[0] >= 0)
+        return installed_;
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    m_installed = true;
-    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+    installed_ = true;
+    notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
         while (::read(g_pipe[0], bytes, sizeof(bytes)) > 0) {
         }

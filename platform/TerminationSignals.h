@@ -23,8 +23,8 @@ signals:
     void Requested();
 
 private:
-    QSocketNotifier* m_notifier = nullptr;
-    bool m_installed = false;
+    QSocketNotifier* notifier_ = nullptr;
+    bool installed_ = false;
 };
 
 }  // namespace ql

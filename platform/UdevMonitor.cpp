@@ -19,33 +19,33 @@ TUdevMonitor::~TUdevMonitor() { Stop(); }
 
 bool TUdevMonitor::Start()
 {
-    if (m_monitor)
+    if (monitor_)
         return true;
-    m_udev = udev_new();
-    if (!m_udev)
+    udev_ = udev_new();
+    if (!udev_)
         return false;
-    m_monitor = udev_monitor_new_from_netlink(m_udev, "udev");
-    bool ok = m_monitor != nullptr;
+    monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+    bool ok = monitor_ != nullptr;
     for (const char* subsystem : kSubsystems) {
         if (ok)
-            ok = udev_monitor_filter_add_match_subsystem_devtype(m_monitor, subsystem, nullptr) >= 0;
+            ok = udev_monitor_filter_add_match_subsystem_devtype(monitor_, subsystem, nullptr) >= 0;
     }
     if (ok)
-        ok = udev_monitor_enable_receiving(m_monitor) >= 0;
-    const int fd = ok ? udev_monitor_get_fd(m_monitor) : -1;
+        ok = udev_monitor_enable_receiving(monitor_) >= 0;
+    const int fd = ok ? udev_monitor_get_fd(monitor_) : -1;
     if (fd < 0) {
         Stop();
         return false;
     }
-    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TUdevMonitor::ReadEvents);
+    notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &TUdevMonitor::ReadEvents);
     return true;
 }
 
 void TUdevMonitor::ReadEvents()
 {
     // The socket is non-blocking: read everything that is waiting, one report per node.
-    while (udev_device* device = udev_monitor_receive_device(m_monitor)) {
+    while (udev_device* device = udev_monitor_receive_device(monitor_)) {
         const char* action = udev_device_get_action(device);
         const bool nodesChanged = action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0);
         udev_device_unref(device);
@@ -56,14 +56,14 @@ void TUdevMonitor::ReadEvents()
 
 void TUdevMonitor::Stop()
 {
-    delete m_notifier;
-    m_notifier = nullptr;
-    if (m_monitor)
-        udev_monitor_unref(m_monitor);
-    m_monitor = nullptr;
-    if (m_udev)
-        udev_unref(m_udev);
-    m_udev = nullptr;
+    delete notifier_;
+    notifier_ = nullptr;
+    if (monitor_)
+        udev_monitor_unref(monitor_);
+    monitor_ = nullptr;
+    if (udev_)
+        udev_unref(udev_);
+    udev_ = nullptr;
 }
 
 }  // namespace ql

@@ -20,7 +20,7 @@ public:
     // False when libudev or its netlink socket is not available (containers, no udevd):
     // the loader then learns of new devices only from the other source and the button.
     bool Start();
-    bool IsRunning() const { return m_monitor != nullptr; }
+    bool IsRunning() const { return monitor_ != nullptr; }
 
 signals:
     void DeviceChange(int eventCode);
@@ -29,9 +29,9 @@ private:
     void ReadEvents();
     void Stop();
 
-    struct udev* m_udev = nullptr;
-    struct udev_monitor* m_monitor = nullptr;
-    QSocketNotifier* m_notifier = nullptr;
+    struct udev* udev_ = nullptr;
+    struct udev_monitor* monitor_ = nullptr;
+    QSocketNotifier* notifier_ = nullptr;
 };
 
 }  // namespace ql

@@ -46,12 +46,12 @@ private:
     struct TCall;
     void Serve(const std::shared_ptr<TCall>& call);
 
-    QThread* m_uiThread;
+    QThread* uiThread_;
     // Queued work is delivered to this object; destroying it discards what is queued.
-    std::unique_ptr<QObject> m_context;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_shutDown = false;
+    std::unique_ptr<QObject> context_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool shutDown_ = false;
 };
 
 }  // namespace ql

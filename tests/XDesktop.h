@@ -47,25 +47,25 @@ public:
         if (xprop.isEmpty())
             return "xprop is not installed (Debian package x11-utils)";
         // Xvfb picks a free display itself and writes its number to our pipe.
-        m_xvfb.start(xvfb, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-        if (!m_xvfb.waitForStarted(kDesktopStartMs))
+        xvfb_.start(xvfb, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        if (!xvfb_.waitForStarted(kDesktopStartMs))
             return "Xvfb did not start";
         QByteArray number;
         QElapsedTimer timer;
         timer.start();
         while (!number.contains('\n') && timer.elapsed() < kDesktopStartMs) {
-            m_xvfb.waitForReadyRead(100);
-            number += m_xvfb.readAllStandardOutput();
+            xvfb_.waitForReadyRead(100);
+            number += xvfb_.readAllStandardOutput();
         }
         if (!number.contains('\n'))
-            return "Xvfb gave no display number: " + QString::fromLocal8Bit(m_xvfb.readAllStandardError());
-        m_display = ":" + QString::fromLatin1(number.trimmed());
+            return "Xvfb gave no display number: " + QString::fromLocal8Bit(xvfb_.readAllStandardError());
+        display_ = ":" + QString::fromLatin1(number.trimmed());
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", m_display);
-        m_openbox.setProcessEnvironment(env);
-        m_openbox.start(openbox, {"--sm-disable"});
-        if (!m_openbox.waitForStarted(kDesktopStartMs))
+        env.insert("DISPLAY", display_);
+        openbox_.setProcessEnvironment(env);
+        openbox_.start(openbox, {"--sm-disable"});
+        if (!openbox_.waitForStarted(kDesktopStartMs))
             return "openbox did not start";
         // A window manager announces itself on the root window.
         timer.restart();
@@ -77,14 +77,14 @@ public:
         return "openbox did not take over the display";
     }
 
-    QString Display() const { return m_display; }
+    QString Display() const { return display_; }
 
     // Runs an X client on this display and returns its standard output.
     QByteArray Query(const QString& program, const QStringList& arguments) const
     {
         QProcess client;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", m_display);
+        env.insert("DISPLAY", display_);
         client.setProcessEnvironment(env);
         client.start(program, arguments);
         client.waitForFinished(kDesktopStartMs);
@@ -93,7 +93,7 @@ public:
 
     void Stop()
     {
-        for (QProcess* process : {&m_openbox, &m_xvfb}) {
+        for (QProcess* process : {&openbox_, &xvfb_}) {
             if (process->state() == QProcess::NotRunning)
                 continue;
             process->terminate();
@@ -105,9 +105,9 @@ public:
     }
 
 private:
-    QProcess m_xvfb;
-    QProcess m_openbox;
-    QString m_display;
+    QProcess xvfb_;
+    QProcess openbox_;
+    QString display_;
 };
 
 }  // namespace ql::test
