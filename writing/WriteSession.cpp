@@ -1,5 +1,6 @@
 #include "writing/WriteSession.h"
 
+#include "devices/ImageFields.h"
 #include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
@@ -140,15 +141,7 @@ void TWriteSession::ReloadFirmware()
             // An image the session cannot hold is a failed load, not the end of the thread.
             log_.Text(lkError, Device->SerialNumber, tooBig.Text());
         }
-        if (loaded) {
-            Device->NrfFamily = ImageVersion.IsNrfImage;
-            Device->StartOffset = ImageVersion.StartOffset;
-            Device->SdRequirement = ImageVersion.SdRequirement;
-        } else {
-            Device->NrfFamily = false;
-            Device->StartOffset = 0;
-            Device->SdRequirement = 0;
-        }
+        TakeImageFields(*Device, loaded ? &ImageVersion : nullptr);
     });
     if (!loaded)
         ErrorCode = kErrImageLoad;
