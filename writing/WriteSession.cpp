@@ -7,12 +7,11 @@
 #include "links/LoaderReplies.h"
 #include "core/LiveOptions.h"
 #include "platform/Tick.h"
+#include "writing/Compatibility.h"
 
 #include <QtEndian>
 
-#include <algorithm>
 #include <array>
-#include <iterator>
 
 namespace ql {
 namespace {
@@ -20,33 +19,6 @@ namespace {
 using TReplyBuffer = std::array<uint8_t, kMaxLoaderReply>;
 
 const uint8_t* U8(const QByteArray& bytes) { return reinterpret_cast<const uint8_t*>(bytes.constData()); }
-
-// Compatibility rules: the device families that may take an image of another tag, and the
-// bootloaders that check an image's version text themselves (request 14).
-const QByteArray kTagQlmv = QByteArrayLiteral("QLMV");
-const QByteArray kTagLead = QByteArrayLiteral("LEAD");
-const QByteArray kTagWifi = QByteArrayLiteral("WIFI");
-const QByteArray kTagQlwf = QByteArrayLiteral("QLWF");
-const QByteArray kTagNrbl = QByteArrayLiteral("NRBL");
-constexpr uint16_t kGenerationBootloader = 104;  // 1.04: from here only images 9.00 and up
-constexpr uint16_t kGenerationImage = 900;
-constexpr uint16_t kMinWifiImage = 304;
-const QByteArray kCheckingBootloaders[] = {"STSL", "STL4", "STF4", "BLF4", "NRBL",
-                                           "QRST", "QRBL", "SOEM", "BOEM"};
-
-bool IsCheckingBootloader(const QByteArray& tag)
-{
-    return std::find(std::begin(kCheckingBootloaders), std::end(kCheckingBootloaders), tag)
-           != std::end(kCheckingBootloaders);
-}
-
-bool FamilyMatches(const QByteArray& device, const QByteArray& image, uint16_t imageVersion)
-{
-    return device == image || (device == kTagQlmv && image == kTagLead)
-           || (image == kTagQlmv && device == kTagLead) || device.isEmpty()
-           || device == kUnknownTag
-           || (device == kTagWifi && image == kTagQlwf && imageVersion >= kMinWifiImage);
-}
 
 }  // namespace
 
@@ -173,25 +145,13 @@ bool TWriteSession::CheckCompatibility()
 {
     if (DontCheckCompatibility)
         return true;
-    const QByteArray& device = Device->FirmwareVersion.Tag;
-    const QByteArray& loader = Device->BootloaderVersion.Tag;
-    const uint16_t loaderVersion = Device->BootloaderVersion.VersionNumber;
-    const QByteArray& image = ImageVersion.Tag;
-    const uint16_t imageVersion = ImageVersion.VersionNumber;
-
-    if (device == kTagQlmv || device == kTagLead) {
-        if (loaderVersion < kGenerationBootloader && imageVersion >= kGenerationImage)
-            return false;
-        if (loaderVersion >= kGenerationBootloader && imageVersion < kGenerationImage)
-            return false;
-    }
-    if (!FamilyMatches(device, image, imageVersion))
+    const TCompatibilityPlan plan =
+        PlanCompatibility(Device->FirmwareVersion, Device->BootloaderVersion, ImageVersion);
+    if (!plan.Allowed)
         return false;
-    if (IsCheckingBootloader(loader) || device == kNrfImageTag || image == kNrfImageTag) {
-        if (!RequestFirmwareCompatibility())
-            return false;
-    }
-    if (loader == kTagNrbl && ImageVersion.StartOffset != kNrblNoSdCheckOffset)
+    if (plan.AskFirmware && !RequestFirmwareCompatibility())
+        return false;
+    if (plan.AskSd)
         return RequestSdCompatibility();
     return true;
 }

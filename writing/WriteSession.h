@@ -36,7 +36,6 @@ inline constexpr uint32_t kWriteReplyTimeoutMs = 6000;
 inline constexpr uint32_t kClosingReplyTimeoutMs = 100;  // finish, abort, start: reply ignored
 inline constexpr int kSectorAttempts = 3;                // per erase and per piece
 inline constexpr int kSectorReplySize = 14;              // erase and write replies: a header
-inline constexpr uint32_t kNrblNoSdCheckOffset = 0x1000;  // NRBL image that needs no SD check
 
 class TWriteSession {
 public:
