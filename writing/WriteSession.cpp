@@ -1,11 +1,11 @@
 #include "writing/WriteSession.h"
 
+#include "core/LiveOptions.h"
 #include "devices/ImageFields.h"
 #include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
 #include "links/LoaderReplies.h"
-#include "core/LiveOptions.h"
 #include "platform/Tick.h"
 #include "writing/Compatibility.h"
 
@@ -77,6 +77,8 @@ void TWriteSession::RunSession()
     ReloadFirmware();
     if (ErrorCode == kWriteOk) {
         PieceSize = Device->NrfFamily ? kNrfPieceSize : kPieceSize;
+        pair_ = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
+                                  Device->BootloaderVersion.VersionNumber);
         SelectSectorMap();
         TComPortFault fault;
         if (!channel_.OpenLink(*Device, &fault)) {
@@ -237,8 +239,9 @@ void TWriteSession::ProgramSectors()
         AbortWrite();
 }
 
-bool TWriteSession::ExchangeSectorRecord(const QByteArray& request, uint32_t timeoutMs,
-                                         TLoaderHeader& reply)
+bool TWriteSession::SectorExchange(const QByteArray& request, uint32_t timeoutMs,
+                                   uint16_t sector, std::optional<uint32_t> address,
+                                   int protectedMessage, TLoaderHeader& reply)
 {
     for (int attempt = 0; attempt < kSectorAttempts; ++attempt) {
         if (!SendRecord(request))
@@ -247,8 +250,14 @@ bool TWriteSession::ExchangeSectorRecord(const QByteArray& request, uint32_t tim
         const int got = channel_.ReadLink(*Device, bytes.data(), timeoutMs, kSectorReplySize);
         if (got != kSectorReplySize)
             continue;
+        // A 14-byte reply ends the attempts, whatever it holds.
         ReadLoaderHeader(bytes.data(), bytes.size(), reply);
-        return true;
+        const TSectorVerdict verdict = JudgeSectorReply(reply, sector, address);
+        if (verdict != TSectorVerdict::Unmatched)
+            LastResponseCode = reply.Command;
+        if (verdict == TSectorVerdict::Protected)
+            SessionLog(lkError, protectedMessage, Elapsed());
+        return verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
     }
     return false;
 }
@@ -256,20 +265,11 @@ bool TWriteSession::ExchangeSectorRecord(const QByteArray& request, uint32_t tim
 bool TWriteSession::EraseSector(int sector)
 {
     SessionLog(lkInfo, msg::ErasingSector, Elapsed(), sector);
-    const TCommandPair pair = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
-                                                Device->BootloaderVersion.VersionNumber);
     const uint32_t start = SectorMap->SectorStart(sector);
-    const QByteArray request = BuildLoaderRecord(pair.Erase, uint16_t(sector), start);
+    const QByteArray request = BuildLoaderRecord(pair_.Erase, uint16_t(sector), start);
     TLoaderHeader reply;
-    bool erased = false;
-    if (ExchangeSectorRecord(request, kEraseReplyTimeoutMs, reply)) {
-        const TSectorVerdict verdict = JudgeSectorReply(reply, uint16_t(sector));
-        if (verdict != TSectorVerdict::Unmatched)
-            LastResponseCode = reply.Command;
-        if (verdict == TSectorVerdict::Protected)
-            SessionLog(lkError, msg::EraseProtected, Elapsed());
-        erased = verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
-    }
+    const bool erased = SectorExchange(request, kEraseReplyTimeoutMs, uint16_t(sector),
+                                       std::nullopt, msg::EraseProtected, reply);
     if (erased)
         SessionLog(lkInfo, msg::EraseOk, Elapsed(), sector);
     else
@@ -280,8 +280,6 @@ bool TWriteSession::EraseSector(int sector)
 bool TWriteSession::WriteSector(int sector)
 {
     SessionLog(lkInfo, msg::RecordingSector, Elapsed(), sector);
-    const TCommandPair pair = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
-                                                Device->BootloaderVersion.VersionNumber);
     const uint32_t start = SectorMap->SectorStart(sector);
     const int parts = int(SectorMap->SectorSize(sector) / PieceSize);
     TLoaderHeader last;  // the last 14-byte reply of this sector, zeros when none came
@@ -289,19 +287,10 @@ bool TWriteSession::WriteSector(int sector)
     for (int p = 0; p < parts && written; ++p) {
         SessionLog(lkInfo, msg::RecordingPart, Elapsed(), p, parts);
         const uint32_t address = start + uint32_t(p) * PieceSize;
-        const QByteArray request = BuildLoaderRecord(pair.Write, uint16_t(sector), address,
+        const QByteArray request = BuildLoaderRecord(pair_.Write, uint16_t(sector), address,
                                                      FlashImage.At(address), PieceSize);
-        TLoaderHeader reply;
-        written = false;
-        if (ExchangeSectorRecord(request, kWriteReplyTimeoutMs, reply)) {
-            last = reply;
-            const TSectorVerdict verdict = JudgeSectorReply(reply, uint16_t(sector), address);
-            if (verdict != TSectorVerdict::Unmatched)
-                LastResponseCode = reply.Command;
-            if (verdict == TSectorVerdict::Protected)
-                SessionLog(lkError, msg::WriteProtected, Elapsed());
-            written = verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
-        }
+        written = SectorExchange(request, kWriteReplyTimeoutMs, uint16_t(sector), address,
+                                 msg::WriteProtected, last);
         if (written) {
             ++PartsDone;
             ShowProgress();

@@ -13,11 +13,13 @@
 #include "core/HandedLog.h"
 #include "core/UiCall.h"
 #include "writing/FlashImage.h"
+#include "writing/SectorMaps.h"
 #include "writing/WriteErrors.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace ql {
 
@@ -66,17 +68,13 @@ public:
     void RequestStop() { stop_.store(true); }
     bool StopRequested() const { return stop_.load(); }
 
-    // The steps, in the order RunSession calls them; tests call them one by one.
+    // The steps before the device is written, in the order RunSession calls them; tests
+    // call them one by one.
     void ReloadFirmware();  // runs the loader on the UI thread
     void SelectSectorMap();
     bool CheckCompatibility();
     bool RequestFirmwareCompatibility();
     bool RequestSdCompatibility();
-    void ProgramSectors();
-    bool EraseSector(int sector);
-    bool WriteSector(int sector);
-    void FinishWrite();
-    void AbortWrite();
 
     // A catalogue message for the session's device, logged on the UI thread.
     template <typename... Args>
@@ -105,10 +103,19 @@ public:
     bool Completed = false;
 
 private:
+    void ProgramSectors();
+    bool EraseSector(int sector);
+    bool WriteSector(int sector);
+    void FinishWrite();
+    void AbortWrite();
     bool SendRecord(const QByteArray& record);
-    // Sends a request up to three times until a 14-byte reply comes; false when none did.
-    bool ExchangeSectorRecord(const QByteArray& request, uint32_t timeoutMs,
-                              TLoaderHeader& reply);
+    // One erase or write-piece request, sent up to three times until a 14-byte reply
+    // comes; reply holds that reply and is left alone when none came. A reply that names
+    // the sector (and, for a piece, its address) leaves its status in LastResponseCode; a
+    // protected sector counts as done after its red line. True when done.
+    bool SectorExchange(const QByteArray& request, uint32_t timeoutMs, uint16_t sector,
+                        std::optional<uint32_t> address, int protectedMessage,
+                        TLoaderHeader& reply);
     bool CompatibilityExchange(const QByteArray& request, uint32_t timeoutMs,
                                uint16_t refusedStatus, int refusedMessage);
     void SendClosing(uint16_t command);
@@ -120,6 +127,7 @@ private:
     THandedLog log_;
     const TLiveOptions& options_;
     std::atomic<bool> stop_{false};
+    TCommandPair pair_{};  // erase and write commands, chosen once the image is loaded
     bool holdsComPort_ = false;
     int shownPercent_ = -1;  // what the panel's bar shows; -1 before the first step
 };
