@@ -60,12 +60,10 @@ void TWriteSession::ShowProgress()
     });
 }
 
-void TWriteSession::RunSession()
+TWriteOutcome TWriteSession::RunSession()
 {
     ClearFirmwareList(Blocks);
-    ErrorCode = kWriteOk;
-    LastResponseCode = 0;
-    Completed = false;
+    outcome_ = TWriteOutcome{};
     shownPercent_ = -1;
     StartTick = TickCount();
     FirstSector = -1;
@@ -75,7 +73,7 @@ void TWriteSession::RunSession()
     HoldComPort();
 
     ReloadFirmware();
-    if (ErrorCode == kWriteOk) {
+    if (outcome_.ErrorCode == kWriteOk) {
         PieceSize = Device->NrfFamily ? kNrfPieceSize : kPieceSize;
         pair_ = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
                                   Device->BootloaderVersion.VersionNumber);
@@ -84,12 +82,12 @@ void TWriteSession::RunSession()
         if (!channel_.OpenLink(*Device, &fault)) {
             SessionLog(lkError, msg::CannotOpenDevice);
             LogComPortFault(log_, Device->SerialNumber, fault);
-            if (ErrorCode == kWriteOk)
-                ErrorCode = kErrLinkOpen;
+            if (outcome_.ErrorCode == kWriteOk)
+                outcome_.ErrorCode = kErrLinkOpen;
         } else {
             if (!CheckCompatibility())
-                ErrorCode = kErrNotCompatible;
-            if (ErrorCode == kWriteOk)
+                outcome_.ErrorCode = kErrNotCompatible;
+            if (outcome_.ErrorCode == kWriteOk)
                 ProgramSectors();
             // A port that hung up or was unplugged mid-session says so once, after the
             // failed step's own lines.
@@ -100,7 +98,8 @@ void TWriteSession::RunSession()
     ClearFirmwareList(Blocks);
     ReleaseImage();
     ReleaseComPort();
-    ElapsedMs = Elapsed();
+    outcome_.ElapsedMs = Elapsed();
+    return outcome_;
 }
 
 void TWriteSession::ReloadFirmware()
@@ -118,7 +117,7 @@ void TWriteSession::ReloadFirmware()
         TakeImageFields(*Device, loaded ? &ImageVersion : nullptr);
     });
     if (!loaded)
-        ErrorCode = kErrImageLoad;
+        outcome_.ErrorCode = kErrImageLoad;
 }
 
 void TWriteSession::ReleaseImage()
@@ -137,7 +136,7 @@ void TWriteSession::SelectSectorMap()
     LastSector = FlashImage.LastSector;
     PartsTotal = code == kWriteOk ? FlashImage.PartsTotal : 0;
     if (code != kWriteOk) {
-        ErrorCode = code;
+        outcome_.ErrorCode = code;
         // A failed plan keeps no mirror: nothing will be written from it.
         FlashImage.Image = {};
     }
@@ -214,17 +213,17 @@ void TWriteSession::ProgramSectors()
     PartsDone = 0;
     for (int s = FirstSector; s <= LastSector; ++s) {
         if (StopRequested()) {
-            ErrorCode = kErrStopped;
+            outcome_.ErrorCode = kErrStopped;
             break;
         }
         SessionLog(lkInfo, msg::UpdatingSector, Elapsed(), s);
         if (SectorHasData(FlashImage.SectorBytes(s), SectorMap->SectorSize(s))) {
             if (!EraseSector(s)) {
-                ErrorCode = kErrErase;
+                outcome_.ErrorCode = kErrErase;
                 break;
             }
             if (!WriteSector(s)) {
-                ErrorCode = kErrWrite;
+                outcome_.ErrorCode = kErrWrite;
                 break;
             }
         } else {
@@ -233,7 +232,7 @@ void TWriteSession::ProgramSectors()
             ShowProgress();
         }
     }
-    if (ErrorCode == kWriteOk)
+    if (outcome_.ErrorCode == kWriteOk)
         FinishWrite();
     else
         AbortWrite();
@@ -254,7 +253,7 @@ bool TWriteSession::SectorExchange(const QByteArray& request, uint32_t timeoutMs
         ReadLoaderHeader(bytes.data(), bytes.size(), reply);
         const TSectorVerdict verdict = JudgeSectorReply(reply, sector, address);
         if (verdict != TSectorVerdict::Unmatched)
-            LastResponseCode = reply.Command;
+            outcome_.LastResponseCode = reply.Command;
         if (verdict == TSectorVerdict::Protected)
             SessionLog(lkError, protectedMessage, Elapsed());
         return verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
@@ -321,7 +320,7 @@ void TWriteSession::FinishWrite()
         SessionLog(lkInfo, msg::StartingApplication);
         SendClosing(kCmdStartApplication);
     }
-    Completed = true;
+    outcome_.Completed = true;
 }
 
 void TWriteSession::AbortWrite() { SendClosing(kCmdAbort); }

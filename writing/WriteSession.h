@@ -14,7 +14,7 @@
 #include "core/UiCall.h"
 #include "writing/FlashImage.h"
 #include "writing/SectorMaps.h"
-#include "writing/WriteErrors.h"
+#include "writing/WriteOutcome.h"
 
 #include <atomic>
 #include <cstdint>
@@ -55,8 +55,8 @@ public:
     bool DontCheckCompatibility = false;           // the "dontcheckcpbl" option
 
     // The whole session, the body of the write thread: reload, map, open, check, program,
-    // close, release. The outcome is in ErrorCode, LastResponseCode, ElapsedMs, Completed.
-    void RunSession();
+    // close, release.
+    TWriteOutcome RunSession();
 
     // In COM-port mode the session holds the port from here to the end of RunSession, so
     // no discovery pass puts its requests on the session's line or closes the port under
@@ -97,10 +97,6 @@ public:
     uint32_t PartsTotal = 0;
     uint32_t PartsDone = 0;
     uint32_t PieceSize = kPieceSize;
-    int ErrorCode = kWriteOk;
-    int LastResponseCode = 0;
-    int ElapsedMs = 0;
-    bool Completed = false;
 
 private:
     void ProgramSectors();
@@ -127,6 +123,7 @@ private:
     THandedLog log_;
     const TLiveOptions& options_;
     std::atomic<bool> stop_{false};
+    TWriteOutcome outcome_;
     TCommandPair pair_{};  // erase and write commands, chosen once the image is loaded
     bool holdsComPort_ = false;
     int shownPercent_ = -1;  // what the panel's bar shows; -1 before the first step

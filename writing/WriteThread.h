@@ -28,7 +28,7 @@ public:
     {
         Session.HoldComPort();
         thread_ = std::thread([this, finished = std::move(finished)] {
-            Session.RunSession();
+            outcome_ = Session.RunSession();
             if (finished)
                 finished();
         });
@@ -41,9 +41,13 @@ public:
     // Any thread: the session stops before its next sector.
     void RequestStop() override { Session.RequestStop(); }
 
+    // The session's outcome, once the thread has been joined.
+    const TWriteOutcome& Outcome() const { return outcome_; }
+
     TWriteSession Session;
 
 private:
+    TWriteOutcome outcome_;
     std::thread thread_;
 };
 
