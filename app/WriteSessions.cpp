@@ -80,24 +80,24 @@ void TWriteController::WriteFinished(TWriteThread* thread)
     if (!running)
         return;
     thread->Join();
-    const TWriteSession& session = thread->Session;
-    TDevEntry& device = *session.Device;
-    if (session.ErrorCode != 0) {
-        const bool locked = session.LastResponseCode == kLockedDeviceStatus;
-        const bool incompatible = session.ErrorCode == kErrNotCompatible;
-        const QString status = locked ? Msg(18) : incompatible ? Msg(19) : FormatText(Msg(20), session.ErrorCode);
+    const TWriteOutcome& outcome = thread->Outcome();
+    TDevEntry& device = *thread->Session.Device;
+    if (outcome.ErrorCode != 0) {
+        const bool locked = outcome.LastResponseCode == kLockedDeviceStatus;
+        const bool incompatible = outcome.ErrorCode == kErrNotCompatible;
+        const QString status = locked ? Msg(18) : incompatible ? Msg(19) : FormatText(Msg(20), outcome.ErrorCode);
         SetPanelStatus(device, status, lkError);
         const QString line = locked ? Msg(21)
                              : incompatible
                                  ? Msg(22)
-                                 : FormatText(Msg(23), session.ElapsedMs, session.ErrorCode, session.LastResponseCode);
+                                 : FormatText(Msg(23), outcome.ElapsedMs, outcome.ErrorCode, outcome.LastResponseCode);
         form_.LogDeviceText(lkError, device.SerialNumber, line);
     } else {
         SetPanelStatus(device, Msg(24), lkSuccess);
-        form_.LogDeviceMessage(lkInfo, device.SerialNumber, Msg(25), session.ElapsedMs);
+        form_.LogDeviceMessage(lkInfo, device.SerialNumber, Msg(25), outcome.ElapsedMs);
     }
     // The first completed session closes the program; the others still end normally.
-    if (session.Completed && form_.AutoCloseApplies())
+    if (outcome.Completed && form_.AutoCloseApplies())
         form_.CloseAfterSuccessfulWrite();
 
     // Under the list's lock: the discovery pass reads Writer under it to ask the session

@@ -12,13 +12,22 @@
 
 namespace ql {
 
-class TWriteThread;
-
 // What the engine knows of a device's panel: something that can be destroyed. The window
 // derives its panel from it, so destroying an entry takes its panel off the window.
 class TDevicePanel {
 public:
     virtual ~TDevicePanel() = default;
+};
+
+// What a discovery pass may ask of the write session working on a device: to stop before
+// its next sector, as the device has gone. The session's thread implements it, so the
+// entry knows nothing of the writing side.
+class TSessionControl {
+public:
+    virtual void RequestStop() = 0;
+
+protected:
+    ~TSessionControl() = default;
 };
 
 enum TLinkKind : int32_t { lkFtdi = 0, lkMakerUsb = 1, lkComPort = 2 };
@@ -48,7 +57,7 @@ struct TDevEntry {
     uint32_t StartOffset = 0;
     uint32_t SdRequirement = 0;
     std::unique_ptr<TDevicePanel> Panel;
-    std::atomic<TWriteThread*> Writer{nullptr};
+    std::atomic<TSessionControl*> Writer{nullptr};
     TFirmwareVersion FirmwareVersion;
     TFirmwareVersion BootloaderVersion;
     int32_t LinkKind = lkFtdi;

@@ -1,5 +1,6 @@
 #include "devices/Identification.h"
 
+#include "devices/ImageFields.h"
 #include "firmware/TextScan.h"
 #include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
@@ -100,16 +101,9 @@ bool IdentifyDevice(TPassContext& pass, TDevEntry& device)
     ResetVersion(image);
     const bool loaded =
         CallOnUiThread(pass.HandOver, [&] { return pass.LoadFirmware && pass.LoadFirmware(blocks, image); });
-    if (loaded) {
-        device.NrfFamily = image.IsNrfImage;
-        device.StartOffset = image.StartOffset;
-        device.SdRequirement = image.SdRequirement;
-    } else {
+    TakeImageFields(device, loaded ? &image : nullptr);
+    if (!loaded)
         pass.ErrorCode = kPassImageLoad;
-        device.NrfFamily = false;
-        device.StartOffset = 0;
-        device.SdRequirement = 0;
-    }
 
     if (RequestFirmwareVersion(pass, device))
         device.InBootloader = true;

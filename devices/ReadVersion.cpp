@@ -9,7 +9,6 @@
 #include "links/DriverLibraries.h"
 #include "core/LiveOptions.h"
 #include "platform/Tick.h"
-#include "writing/WriteThread.h"
 
 #include <QtEndian>
 
@@ -136,7 +135,7 @@ void TReadVersion::Compare()
                     }
                     // Read under the lock: the session's end clears Writer under it too,
                     // so the thread cannot be freed between the test and the request.
-                    if (TWriteThread* writer = entry->Writer.load())
+                    if (TSessionControl* writer = entry->Writer.load())
                         writer->RequestStop();
                     entry->Gone.store(true);
                 }

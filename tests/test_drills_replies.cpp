@@ -52,24 +52,24 @@ protected:
         auto session = Session(tracker, Map1Image());
         ASSERT_TRUE(session);
         session->DontCheckCompatibility = !drill.CheckCompatibility;
-        session->RunSession();
+        const TWriteOutcome outcome = session->RunSession();
         log.OnLine = nullptr;
         if (drill.InjectAtLine) {
             EXPECT_TRUE(injected) << "the line " << drill.InjectAtLine << " never came";
         }
 
-        EXPECT_EQ(session->Completed, session->ErrorCode == kWriteOk);
+        EXPECT_EQ(outcome.Completed, outcome.ErrorCode == kWriteOk);
         if (drill.ErrorCode == kAnyFailure)
-            EXPECT_NE(session->ErrorCode, kWriteOk);
+            EXPECT_NE(outcome.ErrorCode, kWriteOk);
         else
-            EXPECT_EQ(session->ErrorCode, drill.ErrorCode);
+            EXPECT_EQ(outcome.ErrorCode, drill.ErrorCode);
         const std::vector<uint16_t> commands = RecordCommands(bench.Sim.Trace(serial));
         ASSERT_FALSE(commands.empty());
-        if (session->Completed) {
+        if (outcome.Completed) {
             EXPECT_EQ(bench.Sim.Flash(serial).left(kTwoSectorPayload.size()), kTwoSectorPayload);
             EXPECT_EQ(progress.back(), 100);
             EXPECT_EQ(commands.back(), kCmdFinish);
-        } else if (session->ErrorCode == kErrErase || session->ErrorCode == kErrWrite) {
+        } else if (outcome.ErrorCode == kErrErase || outcome.ErrorCode == kErrWrite) {
             EXPECT_EQ(commands.back(), kCmdAbort);
             EXPECT_TRUE(progress.empty() || progress.back() < 100);
         }

@@ -19,6 +19,17 @@ const QStringList kEngineFolders = {"core", "links", "devices", "firmware", "wri
 const QStringList kWindowFolders = {"app", "panels"};
 const QStringList kWidgetsAllowed = {"app", "panels", "tests", "bench"};
 
+// Folders that must not reach into others beside the engine-over-window rule: each row
+// breaks a cycle between two engine folders.
+struct TFolderRule {
+    QString Folder;
+    QStringList Forbidden;
+};
+const TFolderRule kFolderRules[] = {
+    // A discovery pass stops a session through the entry's session control only.
+    {"devices", {"writing", "app", "panels"}},
+};
+
 struct TInclude {
     QString File;  // relative to the source tree
     int Line = 0;
@@ -92,6 +103,21 @@ TEST(Layering, EngineFoldersNeverIncludeTheWindow)
             faults << Where(inc);
     }
     EXPECT_TRUE(faults.isEmpty()) << faults.join('\n').toStdString();
+}
+
+TEST(Layering, FoldersKeepOutOfTheFoldersAboveThem)
+{
+    const auto includes = Includes();
+    for (const TFolderRule& rule : kFolderRules) {
+        SCOPED_TRACE(rule.Folder.toStdString());
+        QStringList faults;
+        for (const TInclude& inc : includes) {
+            if (TopFolder(inc.File) == rule.Folder && !inc.Angled
+                && rule.Forbidden.contains(TopFolder(inc.Header)))
+                faults << Where(inc);
+        }
+        EXPECT_TRUE(faults.isEmpty()) << faults.join('\n').toStdString();
+    }
 }
 
 TEST(Layering, OnlyTheWindowUsesQtWidgets)

@@ -65,15 +65,16 @@ TEST_P(FullWrite, TheTrackersFlashEqualsTheImagePayload)
     };
 
     std::atomic<bool> finished{false};
+    TWriteOutcome outcome;
     std::thread writer([&] {
-        session.RunSession();
+        outcome = session.RunSession();
         finished = true;
     });
     handOver.Serve([&] { return finished.load(); });
     writer.join();
 
-    EXPECT_EQ(session.ErrorCode, 0);
-    EXPECT_TRUE(session.Completed);
+    EXPECT_EQ(outcome.ErrorCode, 0);
+    EXPECT_TRUE(outcome.Completed);
     EXPECT_EQ(loads, 1);
     EXPECT_TRUE(allOnUiThread);
     EXPECT_EQ(session.SectorMap->Number, 7);

@@ -1,10 +1,12 @@
 // The compatibility rules that decide without asking the device: the generation rule
-// for QLMV/LEAD trackers and the family rule. Bootloaders of this table do not check an
-// image themselves, so a pass sends nothing either (the link is not even open).
+// for QLMV/LEAD trackers and the family rule. Bootloaders of the session's table do not
+// check an image themselves, so a pass sends nothing either (the link is not even open).
+// The plan's table says which requests a device is asked before anything is erased.
 
 #include "TestLog.h"
 #include "links/DeviceChannel.h"
 #include "core/LiveOptions.h"
+#include "writing/Compatibility.h"
 #include "writing/WriteSession.h"
 
 #include <gtest/gtest.h>
@@ -82,4 +84,42 @@ TEST(CompatibilityRules, SwitchedOffByTheOption)
     session.ImageVersion = Version("QLBT-1.00");
     session.DontCheckCompatibility = true;
     EXPECT_TRUE(session.CheckCompatibility());
+}
+
+TEST(CompatibilityRules, PlanTheRequestsTheDeviceIsAsked)
+{
+    struct TPlanCase {
+        const char* Device;
+        const char* Bootloader;
+        const char* Image;
+        uint32_t ImageStartOffset;
+        bool Allowed;
+        bool AskFirmware;
+        bool AskSd;
+    } cases[] = {
+        // Bootloaders that check the image's version text themselves, by their exact tag.
+        {"QRGX-13.38", "STL4-1.05", "QRGX-13.39", 0, true, true, false},
+        {"QRGX-13.38", "BOEM-1.05", "QRGX-13.39", 0, true, true, false},
+        {"QRGX-13.38", "stl4-1.05", "QRGX-13.39", 0, true, false, false},
+        {"QRGX-13.38", "XBLD-1.05", "QRGX-13.39", 0, true, false, false},
+        // The nRF tag on either side asks too.
+        {"QLBT-1.00", "XBLD-1.05", "QLBT-1.01", 0, true, true, false},
+        {"", "XBLD-1.05", "QLBT-1.01", 0, true, true, false},
+        // An NRBL bootloader also checks the SD requirement, unless the image starts at 0x1000.
+        {"QLBT-1.00", "NRBL-1.05", "QLBT-1.01", 0x23000, true, true, true},
+        {"QLBT-1.00", "NRBL-1.05", "QLBT-1.01", kNrblNoSdCheckOffset, true, true, false},
+        // Refused by the rules: the device is not asked at all.
+        {"QRGX-13.38", "STL4-1.05", "QRGY-13.39", 0, false, false, false},
+        {"LEAD-8.10", "NRBL-1.03", "LEAD-9.00", 0, false, false, false},
+    };
+    for (const TPlanCase& c : cases) {
+        SCOPED_TRACE((QByteArray(c.Device) + " / " + c.Bootloader + " / " + c.Image).constData());
+        TFirmwareVersion image = Version(c.Image);
+        image.StartOffset = c.ImageStartOffset;
+        const TCompatibilityPlan plan =
+            PlanCompatibility(Version(c.Device), Version(c.Bootloader), image);
+        EXPECT_EQ(plan.Allowed, c.Allowed);
+        EXPECT_EQ(plan.AskFirmware, c.AskFirmware);
+        EXPECT_EQ(plan.AskSd, c.AskSd);
+    }
 }

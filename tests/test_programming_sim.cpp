@@ -42,9 +42,9 @@ int Count(const std::vector<int>& numbers, int number)
 TEST_F(Programming, ASessionChecksErasesWritesAndFinishes)
 {
     auto session = Session(Map1Tracker(6100001), Map1Image());
-    session->RunSession();
-    EXPECT_EQ(session->ErrorCode, 0);
-    EXPECT_TRUE(session->Completed);
+    const TWriteOutcome outcome = session->RunSession();
+    EXPECT_EQ(outcome.ErrorCode, 0);
+    EXPECT_TRUE(outcome.Completed);
     EXPECT_EQ(session->PartsTotal, 16u);
     EXPECT_EQ(session->PartsDone, 16u);
     EXPECT_EQ(session->FirstSector, 4);
@@ -83,8 +83,8 @@ TEST_F(Programming, EmptySectorsAreSkippedWithoutTraffic)
     payload.replace(4096, 4096, QByteArray(4096, '\xFF'));
     auto session = Session(Map1Tracker(6100002), Map1Image(payload));
     session->DontCheckCompatibility = true;
-    session->RunSession();
-    EXPECT_EQ(session->ErrorCode, 0);
+    const TWriteOutcome outcome = session->RunSession();
+    EXPECT_EQ(outcome.ErrorCode, 0);
     EXPECT_EQ(session->LastSector, 6);
     EXPECT_EQ(session->PartsDone, 24u);
     const auto trace = bench.Sim.Trace(6100002);
@@ -111,12 +111,12 @@ TEST_F(Programming, AnEraseIsTriedThreeTimesForAWholeReply)
         auto session = Session(Map1Tracker(++serial, [&](sim::TSimFaults& f) { f.ShortReplies = c.ShortReplies; }),
                                Map1Image());
         session->DontCheckCompatibility = true;
-        session->RunSession();
-        EXPECT_EQ(session->ErrorCode, c.ErrorCode);
-        EXPECT_EQ(session->Completed, c.ErrorCode == 0);
+        const TWriteOutcome outcome = session->RunSession();
+        EXPECT_EQ(outcome.ErrorCode, c.ErrorCode);
+        EXPECT_EQ(outcome.Completed, c.ErrorCode == 0);
         EXPECT_EQ(RecordCommands(bench.Sim.Trace(serial)), c.Commands);
         EXPECT_EQ(Count(Messages(), msg::EraseFailed), c.ErrorCode ? 1 : 0);
-        EXPECT_EQ(session->LastResponseCode, c.ErrorCode ? 0 : 0x80);
+        EXPECT_EQ(outcome.LastResponseCode, c.ErrorCode ? 0 : 0x80);
     }
 }
 
@@ -147,9 +147,9 @@ TEST_F(Programming, RepliesThatFailOrProtect)
         log.Lines.clear();
         auto session = Session(Map1Tracker(++serial, c.Faults), Map1Image());
         session->DontCheckCompatibility = true;
-        session->RunSession();
-        EXPECT_EQ(session->ErrorCode, c.ErrorCode);
-        EXPECT_EQ(session->LastResponseCode, c.LastResponseCode);
+        const TWriteOutcome outcome = session->RunSession();
+        EXPECT_EQ(outcome.ErrorCode, c.ErrorCode);
+        EXPECT_EQ(outcome.LastResponseCode, c.LastResponseCode);
         EXPECT_EQ(RecordCommands(bench.Sim.Trace(serial)), c.Commands);
         std::vector<int> red;
         for (const auto& line : log.Lines)
@@ -169,10 +169,10 @@ TEST_F(Programming, AFailingPieceShowsItsReplyAndAborts)
                            }),
                            Map1Image());
     session->DontCheckCompatibility = true;
-    session->RunSession();
-    EXPECT_EQ(session->ErrorCode, kErrWrite);
-    EXPECT_FALSE(session->Completed);
-    EXPECT_EQ(session->LastResponseCode, 0x81);
+    const TWriteOutcome outcome = session->RunSession();
+    EXPECT_EQ(outcome.ErrorCode, kErrWrite);
+    EXPECT_FALSE(outcome.Completed);
+    EXPECT_EQ(outcome.LastResponseCode, 0x81);
     EXPECT_EQ(session->PartsDone, 3u);
     EXPECT_EQ(RecordCommands(bench.Sim.Trace(6400001)), Join({{1}, Repeat(2, 4), {12}}));
     const TLoggedLine& last = log.Lines.back();
@@ -196,8 +196,8 @@ TEST_F(Programming, TheStartBoxIsReadWhenTheSessionFinishes)
         if (MessageNumber(line.Text) == msg::StartingApplication)
             requestsAtMessage55 = bench.Sim.Trace(6500001).size();
     };
-    session->RunSession();
-    EXPECT_TRUE(session->Completed);
+    const TWriteOutcome outcome = session->RunSession();
+    EXPECT_TRUE(outcome.Completed);
     const auto trace = bench.Sim.Trace(6500001);
     const auto commands = RecordCommands(trace);
     ASSERT_GE(commands.size(), 2u);
@@ -218,9 +218,9 @@ TEST_F(Programming, AStopRequestEndsTheSessionBeforeTheNextSector)
             progress.push_back(percent);
             session->RequestStop();
         };
-        session->RunSession();
-        EXPECT_EQ(session->ErrorCode, kErrStopped);
-        EXPECT_FALSE(session->Completed);
+        const TWriteOutcome outcome = session->RunSession();
+        EXPECT_EQ(outcome.ErrorCode, kErrStopped);
+        EXPECT_FALSE(outcome.Completed);
         EXPECT_EQ(RecordCommands(bench.Sim.Trace(6600001)), Join({{1}, Repeat(2, 8), {12}}));
         EXPECT_EQ(Count(Messages(), msg::UpdatingSector), 1);
     }
@@ -228,8 +228,8 @@ TEST_F(Programming, AStopRequestEndsTheSessionBeforeTheNextSector)
         auto session = Session(Map1Tracker(6600002), Map1Image());
         session->DontCheckCompatibility = true;
         session->RequestStop();
-        session->RunSession();
-        EXPECT_EQ(session->ErrorCode, kErrStopped);
+        const TWriteOutcome outcome = session->RunSession();
+        EXPECT_EQ(outcome.ErrorCode, kErrStopped);
         EXPECT_EQ(RecordCommands(bench.Sim.Trace(6600002)), (std::vector<uint16_t>{12}));
     }
 }
@@ -286,8 +286,8 @@ TEST_F(Programming, AnIncompatibleImageIsError9AndNothingIsErased)
 {
     sim::TSimTracker tracker = Map1Tracker(6800001, [](sim::TSimFaults& f) { f.FirmwareCompatibilityStatus = kStatusTooOld; });
     auto session = Session(tracker, Map1Image());
-    session->RunSession();
-    EXPECT_EQ(session->ErrorCode, kErrNotCompatible);
+    const TWriteOutcome outcome = session->RunSession();
+    EXPECT_EQ(outcome.ErrorCode, kErrNotCompatible);
     EXPECT_EQ(RecordCommands(bench.Sim.Trace(6800001)), (std::vector<uint16_t>{14}));
 }
 
@@ -297,16 +297,16 @@ TEST_F(Programming, EndingsBeforeAnySectorRequest)
     {
         auto session = Session(Map1Tracker(6900001), QByteArray("no image"));
         device->NrfFamily = true;
-        session->RunSession();
-        EXPECT_EQ(session->ErrorCode, kErrImageLoad);
+        const TWriteOutcome outcome = session->RunSession();
+        EXPECT_EQ(outcome.ErrorCode, kErrImageLoad);
         EXPECT_FALSE(device->NrfFamily);
         EXPECT_TRUE(bench.Sim.Trace(6900001).empty());
     }
     // An all-0xFF image: code 4, the compatibility check still asked, no sector request.
     {
         auto session = Session(Map1Tracker(6900002), Map1Image(QByteArray(8192, '\xFF')));
-        session->RunSession();
-        EXPECT_EQ(session->ErrorCode, kErrNothingToWrite);
+        const TWriteOutcome outcome = session->RunSession();
+        EXPECT_EQ(outcome.ErrorCode, kErrNothingToWrite);
         EXPECT_EQ(RecordCommands(bench.Sim.Trace(6900002)), (std::vector<uint16_t>{14}));
     }
     // A device that is not there: message 52, the link code.
@@ -314,8 +314,8 @@ TEST_F(Programming, EndingsBeforeAnySectorRequest)
         log.Lines.clear();
         auto session = Session(Map1Tracker(6900003), Map1Image());
         ASSERT_TRUE(bench.Sim.RemoveTracker(6900003));
-        session->RunSession();
-        EXPECT_EQ(session->ErrorCode, kErrLinkOpen);
+        const TWriteOutcome outcome = session->RunSession();
+        EXPECT_EQ(outcome.ErrorCode, kErrLinkOpen);
         ASSERT_FALSE(log.Lines.empty());
         EXPECT_EQ(MessageNumber(log.Lines.back().Text), msg::CannotOpenDevice);
         EXPECT_EQ(log.Lines.back().Kind, lkError);
@@ -355,9 +355,9 @@ TEST_F(Programming, ASessionWhoseImageLoadWasDroppedNeverReachesTheDevice)
     TWriteSession session(bench.Channel, dropping, log, bench.Options, *device);
     session.LoadFirmware = ImageLoader(Map1Image());
     session.DontCheckCompatibility = true;
-    session.RunSession();
-    EXPECT_EQ(session.ErrorCode, kErrImageLoad);
-    EXPECT_FALSE(session.Completed);
+    const TWriteOutcome outcome = session.RunSession();
+    EXPECT_EQ(outcome.ErrorCode, kErrImageLoad);
+    EXPECT_FALSE(outcome.Completed);
     EXPECT_TRUE(bench.Sim.Trace(6900001).empty());
     EXPECT_EQ(device->QlusbHandle, 0u);
 }
@@ -406,8 +406,8 @@ TEST_F(Programming, AComPortThatCannotBeOpenedIsNamedWithItsReason)
         tracker.Link = sim::TSimLink::ComPort;
         auto session = Session(tracker, Map1Image());
         bench.Options.SetComPortName(c.Name);
-        session->RunSession();
-        EXPECT_EQ(session->ErrorCode, kErrLinkOpen);
+        const TWriteOutcome outcome = session->RunSession();
+        EXPECT_EQ(outcome.ErrorCode, kErrLinkOpen);
         std::vector<int> red;
         for (const auto& line : log.Lines)
             if (line.Kind == lkError)
@@ -434,10 +434,10 @@ TEST_F(Programming, AComPortThatVanishesMidWriteEndsTheSessionWithItsReason)
         if (MessageNumber(line.Text) == msg::RecordingPart && ++parts == 3)
             bench.Sim.RemoveTracker(kSerial);
     };
-    session->RunSession();
+    const TWriteOutcome outcome = session->RunSession();
     EXPECT_EQ(parts, 3);
-    EXPECT_EQ(session->ErrorCode, kErrWrite);
-    EXPECT_FALSE(session->Completed);
+    EXPECT_EQ(outcome.ErrorCode, kErrWrite);
+    EXPECT_FALSE(outcome.Completed);
     EXPECT_EQ(log.Lines.back().Kind, lkError);
     EXPECT_EQ(MessageNumber(log.Lines.back().Text), msg::ComPortFailed);
     EXPECT_TRUE(log.Lines.back().Text.startsWith("COM port " + port + " failed: ")) << log.Lines.back().Text.toStdString();

@@ -449,8 +449,11 @@ TEST_F(DeviceChanges, UpdateDevicesFreesEveryEntryNotBeingWrittenAndSearchesAgai
     add(103);
     w.AdjustDevPanelHeight(3);
     EXPECT_EQ(w.DevPanel->minimumHeight(), 3 * 96);
-    // Only compared with null, never followed.
-    written.Writer = reinterpret_cast<TWriteThread*>(&written);
+    // A session that is never asked to stop here: the button only tests Writer for null.
+    struct TIdleSession final : TSessionControl {
+        void RequestStop() override {}
+    } session;
+    written.Writer = &session;
 
     w.updateDevices->click();
     ASSERT_EQ(w.DeviceList().Entries.size(), 1u);

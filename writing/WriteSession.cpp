@@ -1,17 +1,17 @@
 #include "writing/WriteSession.h"
 
+#include "core/LiveOptions.h"
+#include "devices/ImageFields.h"
 #include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/LoaderRecord.h"
 #include "links/LoaderReplies.h"
-#include "core/LiveOptions.h"
 #include "platform/Tick.h"
+#include "writing/Compatibility.h"
 
 #include <QtEndian>
 
-#include <algorithm>
 #include <array>
-#include <iterator>
 
 namespace ql {
 namespace {
@@ -19,33 +19,6 @@ namespace {
 using TReplyBuffer = std::array<uint8_t, kMaxLoaderReply>;
 
 const uint8_t* U8(const QByteArray& bytes) { return reinterpret_cast<const uint8_t*>(bytes.constData()); }
-
-// Compatibility rules: the device families that may take an image of another tag, and the
-// bootloaders that check an image's version text themselves (request 14).
-const QByteArray kTagQlmv = QByteArrayLiteral("QLMV");
-const QByteArray kTagLead = QByteArrayLiteral("LEAD");
-const QByteArray kTagWifi = QByteArrayLiteral("WIFI");
-const QByteArray kTagQlwf = QByteArrayLiteral("QLWF");
-const QByteArray kTagNrbl = QByteArrayLiteral("NRBL");
-constexpr uint16_t kGenerationBootloader = 104;  // 1.04: from here only images 9.00 and up
-constexpr uint16_t kGenerationImage = 900;
-constexpr uint16_t kMinWifiImage = 304;
-const QByteArray kCheckingBootloaders[] = {"STSL", "STL4", "STF4", "BLF4", "NRBL",
-                                           "QRST", "QRBL", "SOEM", "BOEM"};
-
-bool IsCheckingBootloader(const QByteArray& tag)
-{
-    return std::find(std::begin(kCheckingBootloaders), std::end(kCheckingBootloaders), tag)
-           != std::end(kCheckingBootloaders);
-}
-
-bool FamilyMatches(const QByteArray& device, const QByteArray& image, uint16_t imageVersion)
-{
-    return device == image || (device == kTagQlmv && image == kTagLead)
-           || (image == kTagQlmv && device == kTagLead) || device.isEmpty()
-           || device == kUnknownTag
-           || (device == kTagWifi && image == kTagQlwf && imageVersion >= kMinWifiImage);
-}
 
 }  // namespace
 
@@ -87,12 +60,10 @@ void TWriteSession::ShowProgress()
     });
 }
 
-void TWriteSession::RunSession()
+TWriteOutcome TWriteSession::RunSession()
 {
     ClearFirmwareList(Blocks);
-    ErrorCode = kWriteOk;
-    LastResponseCode = 0;
-    Completed = false;
+    outcome_ = TWriteOutcome{};
     shownPercent_ = -1;
     StartTick = TickCount();
     FirstSector = -1;
@@ -102,19 +73,21 @@ void TWriteSession::RunSession()
     HoldComPort();
 
     ReloadFirmware();
-    if (ErrorCode == kWriteOk) {
+    if (outcome_.ErrorCode == kWriteOk) {
         PieceSize = Device->NrfFamily ? kNrfPieceSize : kPieceSize;
+        pair_ = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
+                                  Device->BootloaderVersion.VersionNumber);
         SelectSectorMap();
         TComPortFault fault;
         if (!channel_.OpenLink(*Device, &fault)) {
             SessionLog(lkError, msg::CannotOpenDevice);
             LogComPortFault(log_, Device->SerialNumber, fault);
-            if (ErrorCode == kWriteOk)
-                ErrorCode = kErrLinkOpen;
+            if (outcome_.ErrorCode == kWriteOk)
+                outcome_.ErrorCode = kErrLinkOpen;
         } else {
             if (!CheckCompatibility())
-                ErrorCode = kErrNotCompatible;
-            if (ErrorCode == kWriteOk)
+                outcome_.ErrorCode = kErrNotCompatible;
+            if (outcome_.ErrorCode == kWriteOk)
                 ProgramSectors();
             // A port that hung up or was unplugged mid-session says so once, after the
             // failed step's own lines.
@@ -125,7 +98,8 @@ void TWriteSession::RunSession()
     ClearFirmwareList(Blocks);
     ReleaseImage();
     ReleaseComPort();
-    ElapsedMs = Elapsed();
+    outcome_.ElapsedMs = Elapsed();
+    return outcome_;
 }
 
 void TWriteSession::ReloadFirmware()
@@ -140,18 +114,10 @@ void TWriteSession::ReloadFirmware()
             // An image the session cannot hold is a failed load, not the end of the thread.
             log_.Text(lkError, Device->SerialNumber, tooBig.Text());
         }
-        if (loaded) {
-            Device->NrfFamily = ImageVersion.IsNrfImage;
-            Device->StartOffset = ImageVersion.StartOffset;
-            Device->SdRequirement = ImageVersion.SdRequirement;
-        } else {
-            Device->NrfFamily = false;
-            Device->StartOffset = 0;
-            Device->SdRequirement = 0;
-        }
+        TakeImageFields(*Device, loaded ? &ImageVersion : nullptr);
     });
     if (!loaded)
-        ErrorCode = kErrImageLoad;
+        outcome_.ErrorCode = kErrImageLoad;
 }
 
 void TWriteSession::ReleaseImage()
@@ -170,7 +136,7 @@ void TWriteSession::SelectSectorMap()
     LastSector = FlashImage.LastSector;
     PartsTotal = code == kWriteOk ? FlashImage.PartsTotal : 0;
     if (code != kWriteOk) {
-        ErrorCode = code;
+        outcome_.ErrorCode = code;
         // A failed plan keeps no mirror: nothing will be written from it.
         FlashImage.Image = {};
     }
@@ -180,25 +146,13 @@ bool TWriteSession::CheckCompatibility()
 {
     if (DontCheckCompatibility)
         return true;
-    const QByteArray& device = Device->FirmwareVersion.Tag;
-    const QByteArray& loader = Device->BootloaderVersion.Tag;
-    const uint16_t loaderVersion = Device->BootloaderVersion.VersionNumber;
-    const QByteArray& image = ImageVersion.Tag;
-    const uint16_t imageVersion = ImageVersion.VersionNumber;
-
-    if (device == kTagQlmv || device == kTagLead) {
-        if (loaderVersion < kGenerationBootloader && imageVersion >= kGenerationImage)
-            return false;
-        if (loaderVersion >= kGenerationBootloader && imageVersion < kGenerationImage)
-            return false;
-    }
-    if (!FamilyMatches(device, image, imageVersion))
+    const TCompatibilityPlan plan =
+        PlanCompatibility(Device->FirmwareVersion, Device->BootloaderVersion, ImageVersion);
+    if (!plan.Allowed)
         return false;
-    if (IsCheckingBootloader(loader) || device == kNrfImageTag || image == kNrfImageTag) {
-        if (!RequestFirmwareCompatibility())
-            return false;
-    }
-    if (loader == kTagNrbl && ImageVersion.StartOffset != kNrblNoSdCheckOffset)
+    if (plan.AskFirmware && !RequestFirmwareCompatibility())
+        return false;
+    if (plan.AskSd)
         return RequestSdCompatibility();
     return true;
 }
@@ -259,17 +213,17 @@ void TWriteSession::ProgramSectors()
     PartsDone = 0;
     for (int s = FirstSector; s <= LastSector; ++s) {
         if (StopRequested()) {
-            ErrorCode = kErrStopped;
+            outcome_.ErrorCode = kErrStopped;
             break;
         }
         SessionLog(lkInfo, msg::UpdatingSector, Elapsed(), s);
         if (SectorHasData(FlashImage.SectorBytes(s), SectorMap->SectorSize(s))) {
             if (!EraseSector(s)) {
-                ErrorCode = kErrErase;
+                outcome_.ErrorCode = kErrErase;
                 break;
             }
             if (!WriteSector(s)) {
-                ErrorCode = kErrWrite;
+                outcome_.ErrorCode = kErrWrite;
                 break;
             }
         } else {
@@ -278,14 +232,15 @@ void TWriteSession::ProgramSectors()
             ShowProgress();
         }
     }
-    if (ErrorCode == kWriteOk)
+    if (outcome_.ErrorCode == kWriteOk)
         FinishWrite();
     else
         AbortWrite();
 }
 
-bool TWriteSession::ExchangeSectorRecord(const QByteArray& request, uint32_t timeoutMs,
-                                         TLoaderHeader& reply)
+bool TWriteSession::SectorExchange(const QByteArray& request, uint32_t timeoutMs,
+                                   uint16_t sector, std::optional<uint32_t> address,
+                                   int protectedMessage, TLoaderHeader& reply)
 {
     for (int attempt = 0; attempt < kSectorAttempts; ++attempt) {
         if (!SendRecord(request))
@@ -294,8 +249,14 @@ bool TWriteSession::ExchangeSectorRecord(const QByteArray& request, uint32_t tim
         const int got = channel_.ReadLink(*Device, bytes.data(), timeoutMs, kSectorReplySize);
         if (got != kSectorReplySize)
             continue;
+        // A 14-byte reply ends the attempts, whatever it holds.
         ReadLoaderHeader(bytes.data(), bytes.size(), reply);
-        return true;
+        const TSectorVerdict verdict = JudgeSectorReply(reply, sector, address);
+        if (verdict != TSectorVerdict::Unmatched)
+            outcome_.LastResponseCode = reply.Command;
+        if (verdict == TSectorVerdict::Protected)
+            SessionLog(lkError, protectedMessage, Elapsed());
+        return verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
     }
     return false;
 }
@@ -303,20 +264,11 @@ bool TWriteSession::ExchangeSectorRecord(const QByteArray& request, uint32_t tim
 bool TWriteSession::EraseSector(int sector)
 {
     SessionLog(lkInfo, msg::ErasingSector, Elapsed(), sector);
-    const TCommandPair pair = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
-                                                Device->BootloaderVersion.VersionNumber);
     const uint32_t start = SectorMap->SectorStart(sector);
-    const QByteArray request = BuildLoaderRecord(pair.Erase, uint16_t(sector), start);
+    const QByteArray request = BuildLoaderRecord(pair_.Erase, uint16_t(sector), start);
     TLoaderHeader reply;
-    bool erased = false;
-    if (ExchangeSectorRecord(request, kEraseReplyTimeoutMs, reply)) {
-        const TSectorVerdict verdict = JudgeSectorReply(reply, uint16_t(sector));
-        if (verdict != TSectorVerdict::Unmatched)
-            LastResponseCode = reply.Command;
-        if (verdict == TSectorVerdict::Protected)
-            SessionLog(lkError, msg::EraseProtected, Elapsed());
-        erased = verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
-    }
+    const bool erased = SectorExchange(request, kEraseReplyTimeoutMs, uint16_t(sector),
+                                       std::nullopt, msg::EraseProtected, reply);
     if (erased)
         SessionLog(lkInfo, msg::EraseOk, Elapsed(), sector);
     else
@@ -327,8 +279,6 @@ bool TWriteSession::EraseSector(int sector)
 bool TWriteSession::WriteSector(int sector)
 {
     SessionLog(lkInfo, msg::RecordingSector, Elapsed(), sector);
-    const TCommandPair pair = SelectCommandPair(Device->ProcessorId, ImageVersion.Tag,
-                                                Device->BootloaderVersion.VersionNumber);
     const uint32_t start = SectorMap->SectorStart(sector);
     const int parts = int(SectorMap->SectorSize(sector) / PieceSize);
     TLoaderHeader last;  // the last 14-byte reply of this sector, zeros when none came
@@ -336,19 +286,10 @@ bool TWriteSession::WriteSector(int sector)
     for (int p = 0; p < parts && written; ++p) {
         SessionLog(lkInfo, msg::RecordingPart, Elapsed(), p, parts);
         const uint32_t address = start + uint32_t(p) * PieceSize;
-        const QByteArray request = BuildLoaderRecord(pair.Write, uint16_t(sector), address,
+        const QByteArray request = BuildLoaderRecord(pair_.Write, uint16_t(sector), address,
                                                      FlashImage.At(address), PieceSize);
-        TLoaderHeader reply;
-        written = false;
-        if (ExchangeSectorRecord(request, kWriteReplyTimeoutMs, reply)) {
-            last = reply;
-            const TSectorVerdict verdict = JudgeSectorReply(reply, uint16_t(sector), address);
-            if (verdict != TSectorVerdict::Unmatched)
-                LastResponseCode = reply.Command;
-            if (verdict == TSectorVerdict::Protected)
-                SessionLog(lkError, msg::WriteProtected, Elapsed());
-            written = verdict == TSectorVerdict::Accepted || verdict == TSectorVerdict::Protected;
-        }
+        written = SectorExchange(request, kWriteReplyTimeoutMs, uint16_t(sector), address,
+                                 msg::WriteProtected, last);
         if (written) {
             ++PartsDone;
             ShowProgress();
@@ -379,7 +320,7 @@ void TWriteSession::FinishWrite()
         SessionLog(lkInfo, msg::StartingApplication);
         SendClosing(kCmdStartApplication);
     }
-    Completed = true;
+    outcome_.Completed = true;
 }
 
 void TWriteSession::AbortWrite() { SendClosing(kCmdAbort); }

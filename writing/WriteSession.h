@@ -13,11 +13,13 @@
 #include "core/HandedLog.h"
 #include "core/UiCall.h"
 #include "writing/FlashImage.h"
-#include "writing/WriteErrors.h"
+#include "writing/SectorMaps.h"
+#include "writing/WriteOutcome.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace ql {
 
@@ -36,7 +38,6 @@ inline constexpr uint32_t kWriteReplyTimeoutMs = 6000;
 inline constexpr uint32_t kClosingReplyTimeoutMs = 100;  // finish, abort, start: reply ignored
 inline constexpr int kSectorAttempts = 3;                // per erase and per piece
 inline constexpr int kSectorReplySize = 14;              // erase and write replies: a header
-inline constexpr uint32_t kNrblNoSdCheckOffset = 0x1000;  // NRBL image that needs no SD check
 
 class TWriteSession {
 public:
@@ -54,8 +55,8 @@ public:
     bool DontCheckCompatibility = false;           // the "dontcheckcpbl" option
 
     // The whole session, the body of the write thread: reload, map, open, check, program,
-    // close, release. The outcome is in ErrorCode, LastResponseCode, ElapsedMs, Completed.
-    void RunSession();
+    // close, release.
+    TWriteOutcome RunSession();
 
     // In COM-port mode the session holds the port from here to the end of RunSession, so
     // no discovery pass puts its requests on the session's line or closes the port under
@@ -67,17 +68,13 @@ public:
     void RequestStop() { stop_.store(true); }
     bool StopRequested() const { return stop_.load(); }
 
-    // The steps, in the order RunSession calls them; tests call them one by one.
+    // The steps before the device is written, in the order RunSession calls them; tests
+    // call them one by one.
     void ReloadFirmware();  // runs the loader on the UI thread
     void SelectSectorMap();
     bool CheckCompatibility();
     bool RequestFirmwareCompatibility();
     bool RequestSdCompatibility();
-    void ProgramSectors();
-    bool EraseSector(int sector);
-    bool WriteSector(int sector);
-    void FinishWrite();
-    void AbortWrite();
 
     // A catalogue message for the session's device, logged on the UI thread.
     template <typename... Args>
@@ -100,16 +97,21 @@ public:
     uint32_t PartsTotal = 0;
     uint32_t PartsDone = 0;
     uint32_t PieceSize = kPieceSize;
-    int ErrorCode = kWriteOk;
-    int LastResponseCode = 0;
-    int ElapsedMs = 0;
-    bool Completed = false;
 
 private:
+    void ProgramSectors();
+    bool EraseSector(int sector);
+    bool WriteSector(int sector);
+    void FinishWrite();
+    void AbortWrite();
     bool SendRecord(const QByteArray& record);
-    // Sends a request up to three times until a 14-byte reply comes; false when none did.
-    bool ExchangeSectorRecord(const QByteArray& request, uint32_t timeoutMs,
-                              TLoaderHeader& reply);
+    // One erase or write-piece request, sent up to three times until a 14-byte reply
+    // comes; reply holds that reply and is left alone when none came. A reply that names
+    // the sector (and, for a piece, its address) leaves its status in LastResponseCode; a
+    // protected sector counts as done after its red line. True when done.
+    bool SectorExchange(const QByteArray& request, uint32_t timeoutMs, uint16_t sector,
+                        std::optional<uint32_t> address, int protectedMessage,
+                        TLoaderHeader& reply);
     bool CompatibilityExchange(const QByteArray& request, uint32_t timeoutMs,
                                uint16_t refusedStatus, int refusedMessage);
     void SendClosing(uint16_t command);
@@ -121,6 +123,8 @@ private:
     THandedLog log_;
     const TLiveOptions& options_;
     std::atomic<bool> stop_{false};
+    TWriteOutcome outcome_;
+    TCommandPair pair_{};  // erase and write commands, chosen once the image is loaded
     bool holdsComPort_ = false;
     int shownPercent_ = -1;  // what the panel's bar shows; -1 before the first step
 };

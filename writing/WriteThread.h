@@ -1,7 +1,8 @@
 #pragma once
 // TWriteThread: one write session on a thread of its own. The window creates it for a
 // device, installs its end handler and starts it; the discovery pass asks it to stop when
-// its device has vanished. Destroying it waits for the thread.
+// its device has vanished (through the entry's Writer, which knows it only as a session
+// control). Destroying it waits for the thread.
 
 #include "writing/WriteSession.h"
 
@@ -10,7 +11,7 @@
 
 namespace ql {
 
-class TWriteThread {
+class TWriteThread final : public TSessionControl {
 public:
     TWriteThread(TDeviceChannel& channel, THandOver& handOver, TLogSink& uiLog, const TLiveOptions& options,
                  TDevEntry& device)
@@ -27,7 +28,7 @@ public:
     {
         Session.HoldComPort();
         thread_ = std::thread([this, finished = std::move(finished)] {
-            Session.RunSession();
+            outcome_ = Session.RunSession();
             if (finished)
                 finished();
         });
@@ -38,11 +39,15 @@ public:
             thread_.join();
     }
     // Any thread: the session stops before its next sector.
-    void RequestStop() { Session.RequestStop(); }
+    void RequestStop() override { Session.RequestStop(); }
+
+    // The session's outcome, once the thread has been joined.
+    const TWriteOutcome& Outcome() const { return outcome_; }
 
     TWriteSession Session;
 
 private:
+    TWriteOutcome outcome_;
     std::thread thread_;
 };
 
