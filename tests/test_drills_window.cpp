@@ -178,7 +178,7 @@ TEST_F(DrillWindow, PassesStartedDuringAComWriteLeaveTheSessionsPortAlone)
     constexpr int kSectors = 8;
     const QByteArray payload = DrillPayload(kSectors, 0xC0A1);
     sim::TSimTracker tracker = Tracker(kSerial, sim::TSimLink::ComPort);
-    tracker.Faults.ReplyDelayMs = 10;  // a write that outlasts several passes
+    tracker.Faults.ReplyDelayMs = 30;  // a write that outlasts several passes, sanitizers too
     ASSERT_TRUE(sim.AddTracker(tracker));
     const QString port = sim.ComPortPath(kSerial);
     ASSERT_TRUE(port.startsWith("/dev/"));
