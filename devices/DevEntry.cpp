@@ -10,12 +10,12 @@ int32_t SerialFromText(const QByteArray& text)
 }
 
 TDevEntry::TDevEntry(const QByteArray& serialText, uint16_t usbNumber, int32_t linkKind)
-    : SerialNumber(SerialFromText(serialText)), UsbNumber(usbNumber), LinkKind(linkKind)
+    : TLinkEntry(SerialFromText(serialText), usbNumber, linkKind)
 {
 }
 
 TDevEntry::TDevEntry(int32_t serialNumber, int32_t linkKind)
-    : SerialNumber(serialNumber), UsbNumber(0), LinkKind(linkKind)
+    : TLinkEntry(serialNumber, 0, linkKind)
 {
 }
 

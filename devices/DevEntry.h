@@ -3,6 +3,7 @@
 // is being written.
 
 #include "firmware/FirmwareVersion.h"
+#include "links/LinkEntry.h"
 
 #include <QByteArray>
 
@@ -30,11 +31,8 @@ protected:
     ~TSessionControl() = default;
 };
 
-enum TLinkKind : int32_t { lkFtdi = 0, lkMakerUsb = 1, lkComPort = 2 };
-
-inline constexpr uint16_t kNoUsbNumber = 0xFFFF;  // FTDI devices
-
-struct TDevEntry {
+// The link's part (number, link kind, handles) is the base, which is all the channel sees.
+struct TDevEntry : TLinkEntry {
     // An FTDI (UsbNumber 0xFFFF) or maker-USB device; a serial text that is not a decimal
     // number gives -1.
     TDevEntry(const QByteArray& serialText, uint16_t usbNumber, int32_t linkKind);
@@ -47,8 +45,6 @@ struct TDevEntry {
     TDevEntry(const TDevEntry&) = delete;
     TDevEntry& operator=(const TDevEntry&) = delete;
 
-    int32_t SerialNumber = 0;
-    uint16_t UsbNumber = 0;
     uint32_t ProcessorId = 0;
     bool InBootloader = false;
     bool LoaderStarted = false;
@@ -60,9 +56,6 @@ struct TDevEntry {
     std::atomic<TSessionControl*> Writer{nullptr};
     TFirmwareVersion FirmwareVersion;
     TFirmwareVersion BootloaderVersion;
-    int32_t LinkKind = lkFtdi;
-    void* FtdiHandle = nullptr;
-    uint32_t QlusbHandle = 0;
 };
 
 // "123" -> 123; anything that is not a decimal number in 32 bits -> -1.

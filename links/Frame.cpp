@@ -78,4 +78,15 @@ bool CheckFrame(const uint8_t* bytes, uint16_t length)
            == qFromLittleEndian<uint16_t>(bytes + length - 2);
 }
 
+bool ParseSerialNumberReply(const uint8_t* frame, int length, uint32_t& serial)
+{
+    serial = 0;
+    if (length != kSerialNumberReplyLength || !CheckFrame(frame, uint16_t(length))
+        || frame[kFrameCommandOffset] != kSerialNumberReplyCommand
+        || qFromLittleEndian<uint32_t>(frame + kReplyResultOffset) != 0)
+        return false;
+    serial = qFromLittleEndian<uint32_t>(frame + kReplyDataOffset);
+    return true;
+}
+
 }  // namespace ql

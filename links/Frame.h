@@ -50,6 +50,11 @@ int BuildTunnelFrame(const uint8_t* payload, int count, uint8_t* out);
 int BuildReplyFrame(uint8_t command, uint32_t resultCode, const uint8_t* data, int count,
                     uint8_t* out);
 
+// The serial number in the answer to the serial-number request: a whole 18-byte frame
+// (its length field 18, its CRC right) answering command 0x0A with result code 0; the
+// number is the reply data's first four bytes, low byte first. False for anything else.
+bool ParseSerialNumberReply(const uint8_t* frame, int length, uint32_t& serial);
+
 // Start byte, length field equal to length, CRC. Command, address and result code are
 // not examined; a stray byte before the start byte makes the frame invalid.
 bool CheckFrame(const uint8_t* bytes, uint16_t length);

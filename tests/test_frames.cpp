@@ -54,6 +54,39 @@ TEST(RawFrames, SerialNumberReplyLayout)
     EXPECT_EQ(BuildReplyFrame(0, 0, serial, kMaxReplyData + 1, out), 0);
 }
 
+TEST(RawFrames, SerialNumberReplyIsParsedFromTheWholeFrameOnly)
+{
+    const QByteArray vector = Hex("FE FF FF FF FF 12 00 0A 00 00 00 00 87 D6 12 00 9A 18");
+    const auto reply = [](uint8_t command, uint32_t result, const QByteArray& data) {
+        uint8_t out[kMaxFrameSize];
+        const int n = BuildReplyFrame(command, result, U8(data), int(data.size()), out);
+        return QByteArray(reinterpret_cast<const char*>(out), n);
+    };
+    const QByteArray number = Hex("87 D6 12 00");
+    QByteArray badCrc = vector;
+    badCrc[16] = char(badCrc[16] ^ 0x01);
+    struct TCase {
+        const char* Name;
+        QByteArray Frame;
+        bool Valid;
+        uint32_t Serial;
+    } cases[] = {
+        {"the 18-byte answer", vector, true, 1234567},
+        {"result code 1 with a number in bytes 12-15", reply(0x0A, 1, number), false, 0},
+        {"one extra data byte, length 19", reply(0x0A, 0, number + Hex("01")), false, 0},
+        {"the answer to another command", reply(0x0B, 0, number), false, 0},
+        {"a wrong CRC", badCrc, false, 0},
+        {"one byte short", vector.left(17), false, 0},
+        {"nothing", {}, false, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        uint32_t serial = 77;
+        EXPECT_EQ(ParseSerialNumberReply(U8(c.Frame), int(c.Frame.size()), serial), c.Valid);
+        EXPECT_EQ(serial, c.Serial);
+    }
+}
+
 TEST(CheckFrame, AcceptsAndRejects)
 {
     uint8_t frame[kMaxFrameSize];

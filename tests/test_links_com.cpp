@@ -6,6 +6,7 @@
 #include "LinkTraceCapture.h"
 #include "PtyFarEnd.h"
 #include "core/MessageCatalogue.h"
+#include "devices/DevEntry.h"
 #include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"

@@ -1,0 +1,77 @@
+#include "links/D2xxPort.h"
+
+#include "links/DriverLibraries.h"
+#include "links/FtdiLink.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+
+namespace ql {
+
+bool TD2xxPort::Open(TLinkEntry& device)
+{
+    const TFtdiLibrary& ft = FtdiLibrary();
+    if (!ft.Available)
+        return false;
+    QByteArray serial = QByteArray::number(device.SerialNumber);
+    ftdi::FT_HANDLE handle = nullptr;
+    if (ft.OpenEx(serial.data(), ftdi::FT_OPEN_BY_SERIAL_NUMBER, &handle) != ftdi::FT_OK
+        || handle == nullptr)
+        return false;
+    device.FtdiHandle = handle;
+    ft.SetTimeouts(handle, kFtdiReadTimeoutMs, kFtdiWriteTimeoutMs);
+    return true;
+}
+
+void TD2xxPort::Close(TLinkEntry& device)
+{
+    const TFtdiLibrary& ft = FtdiLibrary();
+    if (!ft.Available)
+        return;
+    if (device.FtdiHandle != nullptr)
+        ft.Close(device.FtdiHandle);
+    device.FtdiHandle = nullptr;
+}
+
+bool TD2xxPort::IsOpen(const TLinkEntry& device) const
+{
+    return FtdiLibrary().Available && device.FtdiHandle != nullptr;
+}
+
+bool TD2xxPort::Write(TLinkEntry& device, const uint8_t* bytes, int count, int& written)
+{
+    const TFtdiLibrary& ft = FtdiLibrary();
+    ftdi::DWORD done = 0;
+    const bool ok = ft.Write(device.FtdiHandle, const_cast<uint8_t*>(bytes), ftdi::DWORD(count),
+                             &done)
+                    == ftdi::FT_OK;
+    written = int(std::min<ftdi::DWORD>(done, ftdi::DWORD(count)));
+    return ok;
+}
+
+uint32_t TD2xxPort::Queued(TLinkEntry& device)
+{
+    // Only the receive count is wanted; the call's status is not looked at, and a failed
+    // one leaves the count 0.
+    ftdi::DWORD queued = 0, transmit = 0, events = 0;
+    FtdiLibrary().GetStatus(device.FtdiHandle, &queued, &transmit, &events);
+    return queued;
+}
+
+bool TD2xxPort::Read(TLinkEntry& device, uint8_t* buffer, uint32_t count, uint32_t& got)
+{
+    ftdi::DWORD done = 0;
+    const bool ok = FtdiLibrary().Read(device.FtdiHandle, buffer, count, &done) == ftdi::FT_OK;
+    got = ok ? done : 0;
+    return ok;
+}
+
+void TD2xxPort::Reset(TLinkEntry& device)
+{
+    const TFtdiLibrary& ft = FtdiLibrary();
+    if (ft.Available && device.FtdiHandle != nullptr)
+        ft.ResetDevice(device.FtdiHandle);
+}
+
+}  // namespace ql
