@@ -7,21 +7,11 @@
 
 namespace ql {
 
-TDeviceControllers::TDeviceControllers(TMainForm& form)
-    : QObject(&form), channel_(std::make_unique<TDeviceChannel>(form.LiveOptions())),
-      writes_(std::make_unique<TWriteController>(form, *channel_)),
-      discovery_(std::make_unique<TDiscoveryController>(form, *channel_, *writes_))
+TDeviceControllers::TDeviceControllers(TDeviceView& view, const TDeviceContext& context, QObject* parent)
+    : QObject(parent), channel_(std::make_unique<TDeviceChannel>(context.Live)),
+      writes_(std::make_unique<TWriteController>(view, context, *channel_)),
+      discovery_(std::make_unique<TDiscoveryController>(view, context, *channel_, *writes_))
 {
-    TMainFormHooks hooks;
-    hooks.StartDiscovery = [this] { discovery_->StartDiscovery(); };
-    hooks.UpdateButtonClick = [this](TDevEntry& entry) { writes_->UpdateButtonClick(entry); };
-    // The pass first: it may ask sessions to stop, and it reads their Writer pointers.
-    hooks.StopThreads = [this] {
-        discovery_->Stop();
-        writes_->Stop();
-    };
-    hooks.CloseLink = [this](TDevEntry& entry) { channel_->CloseLink(entry); };
-    form.SetHooks(std::move(hooks));
 }
 
 TDeviceControllers::~TDeviceControllers()
@@ -30,6 +20,23 @@ TDeviceControllers::~TDeviceControllers()
     writes_.reset();
 }
 
-TDeviceControllers& InstallDeviceControllers(TMainForm& form) { return *new TDeviceControllers(form); }
+void TDeviceControllers::StartDiscovery() { discovery_->StartDiscovery(); }
+
+void TDeviceControllers::UpdateButtonClick(TDevEntry& entry) { writes_->UpdateButtonClick(entry); }
+
+void TDeviceControllers::StopThreads()
+{
+    discovery_->Stop();
+    writes_->Stop();
+}
+
+void TDeviceControllers::CloseLink(TDevEntry& entry) { channel_->CloseLink(entry); }
+
+TDeviceControllers& InstallDeviceControllers(TMainForm& form)
+{
+    auto* controllers = new TDeviceControllers(form, form.DeviceContext(), &form);
+    form.SetCommands(controllers);
+    return *controllers;
+}
 
 }  // namespace ql

@@ -1,17 +1,12 @@
 #include "app/Discovery.h"
 
-#include "app/MainForm.h"
-#include "core/MessageCatalogue.h"
 #include "app/WriteSessions.h"
 #include "devices/ReadVersion.h"
 #include "links/DeviceChannel.h"
-#include "panels/FWLoaderDevGroup.h"
 #include "platform/QueuedCall.h"
 
-#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
-#include <QPushButton>
 
 namespace ql {
 namespace {
@@ -25,9 +20,9 @@ qint64 MonotonicMs() { return QDeadlineTimer::current().deadline(); }
 
 }  // namespace
 
-TDiscoveryController::TDiscoveryController(TMainForm& form, TDeviceChannel& channel, TWriteController& writes,
-                                           QObject* parent)
-    : QObject(parent), form_(form), channel_(channel), writes_(writes)
+TDiscoveryController::TDiscoveryController(TDeviceView& view, const TDeviceContext& context, TDeviceChannel& channel,
+                                           TWriteController& writes, QObject* parent)
+    : QObject(parent), view_(view), context_(context), channel_(channel), writes_(writes)
 {
 }
 
@@ -39,8 +34,8 @@ void TDiscoveryController::StartDiscovery()
         return;
     qCDebug(lcDiscovery, "pass started at %lld", MonotonicMs());
     pass_ = std::make_unique<TReadVersion>(
-        form_.DeviceList(), channel_, form_.HandOver(), form_, form_.LiveOptions(), form_.Options().serial,
-        [this](FirmwareList& blocks, TFirmwareVersion& version) { return form_.LoadFirmware(blocks, version); });
+        context_.Devices, channel_, context_.HandOver, view_, context_.Live, context_.Options.serial,
+        [this](FirmwareList& blocks, TFirmwareVersion& version) { return view_.LoadFirmware(blocks, version); });
     pass_->Start([this] { PostQueued(this, [this] { MergeDiscovery(); }); });
 }
 
@@ -51,12 +46,11 @@ void TDiscoveryController::MergeDiscovery()
     pass_->Join();
     TReadVersion& pass = *pass_;
     if (pass.ErrorCode != 0) {
-        form_.LogDeviceMessage(lkError, 0, Msg(msg::SearchError), pass.ElapsedMs, pass.ErrorCode,
-                               pass.LastResponseCode);
+        LogDeviceMessage(view_, lkError, 0, msg::SearchError, pass.ElapsedMs, pass.ErrorCode, pass.LastResponseCode);
         pass_.reset();
         return;
     }
-    TDeviceList& list = form_.DeviceList();
+    TDeviceList& list = context_.Devices;
     const int found = int(pass.FoundList.size());
     {
         QMutexLocker locker(&list.Lock);
@@ -64,7 +58,7 @@ void TDiscoveryController::MergeDiscovery()
             TDevEntry& entry = **it;
             // A device being written stays until its session has ended.
             if (entry.Gone.load() && entry.Writer.load() == nullptr) {
-                form_.LogDeviceMessage(lkInfo, entry.SerialNumber, Msg(msg::DeviceDisconnected));
+                LogDeviceMessage(view_, lkInfo, entry.SerialNumber, msg::DeviceDisconnected);
                 it = list.Entries.erase(it);
             } else {
                 ++it;
@@ -72,26 +66,26 @@ void TDiscoveryController::MergeDiscovery()
         }
         for (auto& found : pass.FoundList) {
             TDevEntry& entry = *found;
-            form_.LogDeviceMessage(lkInfo, entry.SerialNumber, Msg(msg::DeviceConnected));
+            LogDeviceMessage(view_, lkInfo, entry.SerialNumber, msg::DeviceConnected);
             list.Entries.push_back(std::move(found));
-            form_.CreateDevicePanel(entry);
-            TFWLoaderDevGroup* panel = PanelOf(entry);
-            panel->UpdateButton->setEnabled(entry.InBootloader);
-            form_.LogDeviceMessage(lkInfo, entry.SerialNumber, Msg(msg::FirmwareVersionIs),
-                                   VersionText(entry.FirmwareVersion));
+            view_.CreateDevicePanel(entry);
+            view_.EnableUpdate(entry, entry.InBootloader);
+            LogDeviceMessage(view_, lkInfo, entry.SerialNumber, msg::FirmwareVersionIs,
+                             VersionText(entry.FirmwareVersion));
             if (entry.InBootloader)
-                form_.LogMessage(lkInfo, Msg(msg::BootloaderVersionIs), VersionText(entry.BootloaderVersion));
-            form_.LogDeviceMessage(lkInfo, entry.SerialNumber, Msg(msg::ProcessorIdIs), entry.ProcessorId);
-            form_.LogDeviceMessage(lkInfo, entry.SerialNumber,
-                                   Msg(entry.InBootloader ? msg::ModeBootloader : msg::ModeFirmware));
+                LogDeviceMessage(view_, lkInfo, 0, msg::BootloaderVersionIs, VersionText(entry.BootloaderVersion));
+            LogDeviceMessage(view_, lkInfo, entry.SerialNumber, msg::ProcessorIdIs, entry.ProcessorId);
+            LogDeviceMessage(view_, lkInfo, entry.SerialNumber,
+                             entry.InBootloader ? msg::ModeBootloader : msg::ModeFirmware);
             if (!entry.InBootloader && entry.LoaderStarted)
-                SetPanelStatus(entry, Msg(msg::ReconnectHint), lkSuccess);
-            if (entry.InBootloader && form_.cbAutoWrite->isChecked())
-                panel->UpdateButton->click();
+                view_.SetStatus(entry, Msg(msg::ReconnectHint), lkSuccess);
+            // What the panel's button does, at once, before the next device's lines.
+            if (entry.InBootloader && context_.Live.AutoWrite.load())
+                writes_.UpdateButtonClick(entry);
         }
         pass.FoundList.clear();
     }
-    form_.AdjustDevPanelHeight(int(list.Entries.size()));
+    view_.AdjustDevPanelHeight(int(list.Entries.size()));
     qCDebug(lcDiscovery, "pass shown at %lld: %d new device(s), the pass took %d ms", MonotonicMs(), found,
             pass.ElapsedMs);
     // The one COM port is closed after each pass; a write session that holds it keeps it.

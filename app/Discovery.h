@@ -1,8 +1,10 @@
 #pragma once
-// The window's side of discovery: StartDiscovery (at most one pass at a time; a request
+// Discovery on the window's side: StartDiscovery (at most one pass at a time; a request
 // while one runs is dropped) and MergeDiscovery, which takes a finished pass into the
-// window: vanished devices go, new ones get their panels and log lines, and automatic
-// writing presses the button of each new device in its bootloader.
+// device list and the view: vanished devices go, new ones get their panels and log lines,
+// and automatic writing starts a session for each new device in its bootloader.
+
+#include "app/DeviceView.h"
 
 #include <QObject>
 
@@ -11,14 +13,13 @@
 namespace ql {
 
 class TDeviceChannel;
-class TMainForm;
 class TReadVersion;
 class TWriteController;
 
 class TDiscoveryController : public QObject {
 public:
-    TDiscoveryController(TMainForm& form, TDeviceChannel& channel, TWriteController& writes,
-                         QObject* parent = nullptr);
+    TDiscoveryController(TDeviceView& view, const TDeviceContext& context, TDeviceChannel& channel,
+                         TWriteController& writes, QObject* parent = nullptr);
     ~TDiscoveryController() override;
 
     void StartDiscovery();
@@ -29,7 +30,8 @@ public:
     bool PassRunning() const { return pass_ != nullptr; }
 
 private:
-    TMainForm& form_;
+    TDeviceView& view_;
+    TDeviceContext context_;
     TDeviceChannel& channel_;
     TWriteController& writes_;
     std::unique_ptr<TReadVersion> pass_;  // DiscoveryThread

@@ -240,25 +240,25 @@ void TMainForm::StartDeviceEvents()
 void TMainForm::SetCaptions()
 {
     setWindowTitle(WindowCaption(CurrentLanguage()));
-    gbFile->setTitle(Msg(66));
-    updateDevices->setText(Msg(82));
+    gbFile->setTitle(Msg(msg::ConfigurationCaption));
+    updateDevices->setText(Msg(msg::UpdateDevicesCaption));
     btnFwOpen->setText(kOpenButtonText);
     btnFwOpen->setToolTip(kOpenButtonHint);
-    btnFwLoad->setText(Msg(68));
-    lblFileDate->setText(Msg(69));
-    lblFileVersion->setText(Msg(70));
+    btnFwLoad->setText(Msg(msg::ReadButton));
+    lblFileDate->setText(Msg(msg::CreationDateCaption));
+    lblFileVersion->setText(Msg(msg::ImageVersionCaption));
     if (lblFirmwDate->text().isEmpty())
         lblFirmwDate->setText(kNotLoadedYet);
     if (lblFileVer->text().isEmpty())
         lblFileVer->setText(kNotLoadedYet);
-    cbAutoWrite->setText(Msg(71));
-    cbStartApp->setText(Msg(72));
-    cbStartLoader->setText(Msg(81));
-    cbDisableFTDI->setText(Msg(77));
-    cbWritelogToFile->setText(Msg(73));
-    isNeedComPort->setText(Msg(79));
-    cbAutoClose->setText(Msg(83));
-    cbExternFirmware->setText(Msg(84));
+    cbAutoWrite->setText(Msg(msg::AutoWriteCaption));
+    cbStartApp->setText(Msg(msg::StartAppCaption));
+    cbStartLoader->setText(Msg(msg::StartLoaderCaption));
+    cbDisableFTDI->setText(Msg(msg::DisableFtdiCaption));
+    cbWritelogToFile->setText(Msg(msg::WriteLogCaption));
+    isNeedComPort->setText(Msg(msg::ComPortCaption));
+    cbAutoClose->setText(Msg(msg::AutoCloseCaption));
+    cbExternFirmware->setText(Msg(msg::ExternFirmwareCaption));
     reLog->SetTabStopAfter({WidestDevicePrefix(), DevicePrefix(0).section(u'\t', 0, 0)});
     FitControlsToTexts();
 }
@@ -360,8 +360,8 @@ void TMainForm::RestartDevTimer()
 void TMainForm::DevTimerTimer()
 {
     DevTimer->stop();
-    if (m_hooks.StartDiscovery)
-        m_hooks.StartDiscovery();
+    if (m_commands)
+        m_commands->StartDiscovery();
 }
 
 void TMainForm::updateDevicesClick()
@@ -444,11 +444,25 @@ void TMainForm::CreateDevicePanel(TDevEntry& entry)
     const QString bootloader = entry.InBootloader ? VersionText(entry.BootloaderVersion) : QString();
     auto panel = std::make_unique<TFWLoaderDevGroup>(DevPanel, top, QString::number(entry.SerialNumber),
                                                      VersionText(entry.FirmwareVersion), bootloader);
-    connect(panel->UpdateButton, &QPushButton::clicked, this, [this, device = &entry] {
-        if (m_hooks.UpdateButtonClick)
-            m_hooks.UpdateButtonClick(*device);
+    panel->OnUpdateClicked([this, device = &entry] {
+        if (m_commands)
+            m_commands->UpdateButtonClick(*device);
     });
     entry.Panel = std::move(panel);
+}
+
+void TMainForm::SetStatus(TDevEntry& entry, const QString& text, TLogKind kind) { SetPanelStatus(entry, text, kind); }
+
+void TMainForm::SetProgress(TDevEntry& entry, int percent)
+{
+    if (TFWLoaderDevGroup* panel = PanelOf(entry))
+        panel->SetProgress(percent);
+}
+
+void TMainForm::EnableUpdate(TDevEntry& entry, bool enabled)
+{
+    if (TFWLoaderDevGroup* panel = PanelOf(entry))
+        panel->EnableUpdate(enabled);
 }
 
 void TMainForm::AdjustDevPanelHeight(int entryCount)
@@ -492,12 +506,12 @@ void TMainForm::FormDestroy()
     // a panel or the device list through it from here on.
     m_handOver.Shutdown();
     SaveSettings();
-    if (m_hooks.StopThreads)
-        m_hooks.StopThreads();
+    if (m_commands)
+        m_commands->StopThreads();
     QMutexLocker locker(&m_devices.Lock);
     for (const auto& entry : m_devices.Entries) {
-        if (m_hooks.CloseLink)
-            m_hooks.CloseLink(*entry);
+        if (m_commands)
+            m_commands->CloseLink(*entry);
     }
     m_devices.Entries.clear();
 }

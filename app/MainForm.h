@@ -5,10 +5,12 @@
 // scheduling discovery (the one-shot DevTimer), keeps the COM-port list current, and on
 // destruction saves the settings and frees every device.
 //
-// Discovery passes and write sessions are run by controllers outside this class. They
-// reach the window through the public operations below, on the UI thread (background
-// threads through HandOver()), and the window calls them back through TMainFormHooks.
+// Discovery passes and write sessions are run by controllers outside this class. The
+// window is their view (TDeviceView: panels, status, progress, log), on the UI thread
+// (background threads through HandOver()), and it passes on what the user does through
+// TDeviceCommands.
 
+#include "app/DeviceView.h"
 #include "app/DriverCheck.h"
 #include "app/LoaderOptions.h"
 #include "core/MessageFormat.h"
@@ -40,21 +42,6 @@ class TDeviceEventSocket;
 class TLogPane;
 class TUdevMonitor;
 
-// What the discovery and write-session controllers do for the window. Every hook runs
-// on the UI thread; an unset hook does nothing.
-struct TMainFormHooks {
-    // DevTimer fired: start a discovery pass unless one runs (none is queued).
-    std::function<void()> StartDiscovery;
-    // A device panel's update button was pressed (or pressed by automatic writing).
-    std::function<void(TDevEntry&)> UpdateButtonClick;
-    // The window is being destroyed: ask every discovery and write thread to stop and
-    // wait until each has ended. The hand-over is shut down already, so a thread blocked
-    // in a hand-over is free to see the request. Nothing of the window is freed yet.
-    std::function<void()> StopThreads;
-    // Closes the device's link (FTDI or maker USB handle, or the COM port).
-    std::function<void(TDevEntry&)> CloseLink;
-};
-
 // Design figures of the window, in pixels.
 inline constexpr int kDesignClientWidth = 784;
 inline constexpr int kDesignClientHeight = 501;
@@ -68,37 +55,37 @@ inline constexpr int kDevTimerMs = 100;  // debounce of device-change notificati
 inline constexpr int kFrameWatchMs = 50;  // how often the new window looks for its frame
 inline constexpr int kFrameWatchTicks = 100;  // and for how long: 5 s
 
-class TMainForm : public QWidget, public TLogSink {
+class TMainForm : public QWidget, public TDeviceView {
     Q_OBJECT
 public:
     explicit TMainForm(const LoaderOptions& options, QWidget* parent = nullptr);
     ~TMainForm() override;  // FormDestroy
 
     // --- for the controllers -----------------------------------------------------
-    void SetHooks(TMainFormHooks hooks) { m_hooks = std::move(hooks); }
-    // Background threads reach the UI thread only through this.
+    // The controllers the window passes the user's actions to; none: nothing happens.
+    // They must outlive the window's destruction, which stops their threads.
+    void SetCommands(TDeviceCommands* commands) { m_commands = commands; }
+    // What the controllers work on: the device list, the hand-over (background threads
+    // reach the UI thread only through it), the live check boxes and the options.
+    TDeviceContext DeviceContext() { return {m_devices, m_handOver, m_live, m_options}; }
     THandOver& HandOver() { return m_handOver; }
-    // The check boxes and the COM-port name, for threads to read at the moment of use.
     const TLiveOptions& LiveOptions() const { return m_live; }
     const LoaderOptions& Options() const { return m_options; }
     TDeviceList& DeviceList() { return m_devices; }
 
-    // The image from the chosen source (the file in edFWFile, or the embedded one) into
-    // list and version; shows its version and date and logs where it came from. UI thread.
-    bool LoadFirmware(FirmwareList& list, TFirmwareVersion& version);
+    bool LoadFirmware(FirmwareList& list, TFirmwareVersion& version) override;
     bool FirmwareFromResource() const { return m_firmwareFromResource; }
     const TFirmwareVersion& CurrentVersion() const { return m_currentVersion; }
 
-    // Gives an entry just appended to DeviceList its panel (top: entries × 80), with the
-    // update button wired to the UpdateButtonClick hook.
-    void CreateDevicePanel(TDevEntry& entry);
-    // DevPanel's minimum height for this many entries: 96 each, 90 when none.
-    void AdjustDevPanelHeight(int entryCount);
-
-    // After a successful write: whether the program is to close (option or check box),
-    // and the close itself with exit code 1.
-    bool AutoCloseApplies() const;
-    void CloseAfterSuccessfulWrite();
+    // --- TDeviceView -------------------------------------------------------------
+    // The panel's top is entries × 80; DevPanel's minimum height 96 per entry, 90 when none.
+    void CreateDevicePanel(TDevEntry& entry) override;
+    void AdjustDevPanelHeight(int entryCount) override;
+    void SetStatus(TDevEntry& entry, const QString& text, TLogKind kind) override;
+    void SetProgress(TDevEntry& entry, int percent) override;
+    void EnableUpdate(TDevEntry& entry, bool enabled) override;
+    bool AutoCloseApplies() const override;
+    void CloseAfterSuccessfulWrite() override;  // exit code 1
     int ExitCode() const { return m_exitCode; }
 
     // Restarts the 100 ms one-shot discovery timer.
@@ -201,7 +188,7 @@ private:
     TLiveOptions m_live;
     TDeviceList m_devices;
     TUiHandOver m_handOver;
-    TMainFormHooks m_hooks;
+    TDeviceCommands* m_commands = nullptr;
     TDriverBinders m_binders;
     std::function<void(const QString&, const QString&)> m_errorBox;
     std::function<QString(const QString&)> m_chooseFile;

@@ -1,7 +1,10 @@
 #pragma once
-// The window's write sessions: the panel button's handler, the start of a session on its
-// own thread, and the end report on the UI thread with the automatic close and the
-// removal of a device that vanished while it was written.
+// Write sessions on the window's side: the panel button's handler (also what automatic
+// writing calls), the start of a session on its own thread, and the end report on the UI
+// thread with the automatic close and the removal of a device that vanished while it was
+// written.
+
+#include "app/DeviceView.h"
 
 #include <QObject>
 
@@ -11,16 +14,16 @@
 namespace ql {
 
 class TDeviceChannel;
-class TMainForm;
 class TWriteThread;
 struct TDevEntry;
 
 class TWriteController : public QObject {
 public:
-    TWriteController(TMainForm& form, TDeviceChannel& channel, QObject* parent = nullptr);
+    TWriteController(TDeviceView& view, const TDeviceContext& context, TDeviceChannel& channel,
+                     QObject* parent = nullptr);
     ~TWriteController() override;
 
-    // The entry's panel button was pressed (by the user or by automatic writing).
+    // The entry's panel button was pressed, or automatic writing asks for the same.
     void UpdateButtonClick(TDevEntry& entry);
     void StartWrite(TDevEntry& device);
     // UI thread, when the session's thread has done its work.
@@ -30,7 +33,8 @@ public:
     int RunningCount() const { return int(threads_.size()); }
 
 private:
-    TMainForm& form_;
+    TDeviceView& view_;
+    TDeviceContext context_;
     TDeviceChannel& channel_;
     std::vector<std::unique_ptr<TWriteThread>> threads_;
 };

@@ -15,11 +15,6 @@
 #include <cstdio>
 
 namespace ql::bench {
-namespace {
-
-constexpr int kWriteCompletedMessage = 25;
-
-}  // namespace
 
 TBenchLoader::TBenchLoader() = default;
 
@@ -65,7 +60,7 @@ int TBenchLoader::StartWrites()
 
 int TBenchLoader::CompletedWrites() const
 {
-    QString done = Msg(kWriteCompletedMessage);
+    QString done = Msg(msg::UpdateDone);
     done = done.mid(done.indexOf(u')') + 1);
     int count = 0;
     for (const QString& line : form_->reLog->toPlainText().split(u'\n'))

@@ -44,6 +44,8 @@ const char* const kTopProperty = "qlPanelTop";
 
 int Right(const QWidget* widget) { return widget->x() + widget->width(); }
 
+}  // namespace
+
 // The row of captions and values. The design positions assume narrow glyphs; with
 // wider ones a value moves to the right of its caption and a caption to the right of the
 // value before it, and the bootloader pair, which follows the right edge, stays inside
@@ -91,6 +93,8 @@ private:
     int m_designWidth;   // the box's width at creation
 };
 
+namespace {
+
 QLabel* MakeLabel(QWidget* box, const QString& text, int x, int y, int height, int pointSize, bool bold)
 {
     auto* label = new QLabel(text, box);
@@ -126,16 +130,19 @@ TFWLoaderDevGroup::TFWLoaderDevGroup(QWidget* devPanel, int top, const QString& 
     const int width = devPanel->width() - 2 * kPanelMargin;
     const int x = BootloaderCaptionX(devPanel->width());
 
-    Box = new QGroupBox(Msg(44) + serial, devPanel);
+    Box = new QGroupBox(Msg(msg::PanelCaption) + serial, devPanel);
     Box->setProperty(kTopProperty, top);
     Box->setFixedHeight(kPanelHeight);
     Box->setGeometry(kPanelMargin, top, width, kPanelHeight);
 
-    SerialCaption = MakeLabel(Box, Msg(45), kSerialCaptionX, kCaptionTop, kCaptionHeight, kCaptionPointSize, false);
+    SerialCaption = MakeLabel(Box, Msg(msg::SerialCaption), kSerialCaptionX, kCaptionTop, kCaptionHeight,
+                              kCaptionPointSize, false);
     SerialValue = MakeLabel(Box, serial, kSerialValueX, kValueTop, kValueHeight, kValuePointSize, true);
-    FirmwareCaption = MakeLabel(Box, Msg(46), kFirmwareCaptionX, kCaptionTop, kCaptionHeight, kCaptionPointSize, false);
+    FirmwareCaption = MakeLabel(Box, Msg(msg::FirmwareCaption), kFirmwareCaptionX, kCaptionTop, kCaptionHeight,
+                                kCaptionPointSize, false);
     FirmwareValue = MakeLabel(Box, firmware, kFirmwareValueX, kValueTop, kValueHeight, kValuePointSize, true);
-    BootloaderCaption = MakeLabel(Box, Msg(47), x, kCaptionTop, kCaptionHeight, kCaptionPointSize, false);
+    BootloaderCaption =
+        MakeLabel(Box, Msg(msg::BootloaderCaption), x, kCaptionTop, kCaptionHeight, kCaptionPointSize, false);
     BootloaderValue = MakeLabel(Box, bootloader, x + kBootloaderValueOffset, kValueTop, kValueHeight,
                                 kValuePointSize, true);
 
@@ -147,7 +154,7 @@ TFWLoaderDevGroup::TFWLoaderDevGroup(QWidget* devPanel, int top, const QString& 
     Progress->setGeometry(kPanelMargin, kPanelHeight - kPanelMargin - kProgressHeight, width - 2 * kPanelMargin,
                           kProgressHeight);
 
-    UpdateButton = new QPushButton(Msg(48), Box);
+    UpdateButton = new QPushButton(Msg(msg::UpdateButton), Box);
     UpdateButton->setGeometry(Progress->x() + Progress->width() - kButtonInset, kButtonTop, kButtonWidth,
                               kButtonHeight);
     UpdateButton->setEnabled(false);
@@ -201,21 +208,42 @@ TFWLoaderDevGroup* PanelOf(const TDevEntry& entry)
     return dynamic_cast<TFWLoaderDevGroup*>(entry.Panel.get());
 }
 
-void SetPanelStatus(TFWLoaderDevGroup& panel, const QString& text, int kind)
+const QGroupBox* TFWLoaderDevGroup::Frame() const { return Box.data(); }
+
+void TFWLoaderDevGroup::SetStatus(const QString& text, TLogKind kind)
 {
-    if (!panel.Box)
+    if (!Box)
         return;
-    panel.StatusLine->setText(text);
-    QPalette palette = panel.StatusLine->palette();
-    const QColor windowText = panel.Box->palette().color(QPalette::WindowText);
+    StatusLine->setText(text);
+    QPalette palette = StatusLine->palette();
+    const QColor windowText = Box->palette().color(QPalette::WindowText);
     palette.setColor(QPalette::WindowText, KindColour(kind, windowText));
-    panel.StatusLine->setPalette(palette);
+    StatusLine->setPalette(palette);
+}
+
+void TFWLoaderDevGroup::SetProgress(int percent)
+{
+    if (Box)
+        Progress->setValue(percent);
+}
+
+void TFWLoaderDevGroup::EnableUpdate(bool enabled)
+{
+    if (Box)
+        UpdateButton->setEnabled(enabled);
+}
+
+void TFWLoaderDevGroup::OnUpdateClicked(std::function<void()> handler)
+{
+    // The box as context: the connection goes with the box.
+    if (Box)
+        QObject::connect(UpdateButton, &QPushButton::clicked, Box, std::move(handler));
 }
 
 void SetPanelStatus(TDevEntry& entry, const QString& text, TLogKind kind)
 {
     if (TFWLoaderDevGroup* panel = PanelOf(entry))
-        SetPanelStatus(*panel, text, kind);
+        panel->SetStatus(text, kind);
 }
 
 }  // namespace ql

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QFont;
 class QGroupBox;
 class QLabel;
@@ -30,6 +32,8 @@ inline constexpr int kBootloaderRightGap = 235;
 // x of the bootloader caption for a device area this wide.
 inline int BootloaderCaptionX(int devPanelWidth) { return std::max(kBootloaderMinX, devPanelWidth - kBootloaderRightGap); }
 
+class TCaptionRow;
+
 class TFWLoaderDevGroup : public TDevicePanel {
 public:
     // devPanel is the device area; when it has a box layout, the panel joins it in the
@@ -43,6 +47,24 @@ public:
     static int AreaWidthFor(const QFont& font, const QString& serial, const QString& firmware,
                             const QString& bootloader);
 
+    // The status line shows text in the kind's colour (Success green, Error red, anything
+    // else the window-text colour).
+    void SetStatus(const QString& text, TLogKind kind);
+    void SetProgress(int percent);  // 0..100
+    void EnableUpdate(bool enabled);
+    // Runs on every press of the update button, by the user or by a test; the button is
+    // created disabled.
+    void OnUpdateClicked(std::function<void()> handler);
+
+    // The frame, for reading only: its caption, place and controls (found by object name:
+    // "SerialCaption", "SerialValue", "FirmwareCaption", "FirmwareValue",
+    // "BootloaderCaption", "BootloaderValue", "StatusLine", "UpdateButton", "Progress").
+    // Null once the window has destroyed it.
+    const QGroupBox* Frame() const;
+
+private:
+    friend class TCaptionRow;
+
     QPointer<QGroupBox> Box;
     QLabel* SerialCaption = nullptr;
     QLabel* SerialValue = nullptr;
@@ -55,10 +77,9 @@ public:
     QProgressBar* Progress = nullptr;
 };
 
-// The status line of the entry's panel shows text in the kind's colour (Success green,
-// Error red, anything else the window-text colour). No panel: nothing happens.
+// The status line of the entry's panel (TFWLoaderDevGroup::SetStatus). No panel: nothing
+// happens.
 void SetPanelStatus(TDevEntry& entry, const QString& text, TLogKind kind);
-void SetPanelStatus(TFWLoaderDevGroup& panel, const QString& text, int kind);
 
 // The panel of an entry, or null.
 TFWLoaderDevGroup* PanelOf(const TDevEntry& entry);

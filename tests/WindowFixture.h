@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -47,6 +48,31 @@ bool PumpUntil(Condition condition, int timeoutMs = 3000)
     return true;
 }
 inline void Pump() { QCoreApplication::processEvents(); }
+
+// Stands in for the device controllers where a test watches what the window asks of them;
+// an unset call does nothing.
+struct TCommandsProbe : TDeviceCommands {
+    std::function<void()> Discovery;
+    std::function<void(TDevEntry&)> UpdateButton;
+    std::function<void()> Stop;
+
+    void StartDiscovery() override
+    {
+        if (Discovery)
+            Discovery();
+    }
+    void UpdateButtonClick(TDevEntry& entry) override
+    {
+        if (UpdateButton)
+            UpdateButton(entry);
+    }
+    void StopThreads() override
+    {
+        if (Stop)
+            Stop();
+    }
+    void CloseLink(TDevEntry&) override {}
+};
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -88,6 +114,7 @@ protected:
     QTemporaryDir dir;
     TDriverBinders binders{[] { return true; }, [] { return true; }};
     std::vector<TShownBox> boxes;
+    TCommandsProbe commands;  // outlives the window, which calls it while it is destroyed
     std::unique_ptr<TMainForm> form;
 };
 

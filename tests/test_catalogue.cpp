@@ -2,9 +2,30 @@
 #include "core/MessageFormat.h"
 #include "core/LogSink.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 using namespace ql;
+
+namespace {
+
+// The printf conversions of a text in order ("%%" is a percent sign, not a conversion).
+QStringList Conversions(const QString& text)
+{
+    static const QRegularExpression conversion(
+        QStringLiteral("%%|%[-+ #0]*[0-9]*(?:\\.[0-9]+)?(?:hh|h|ll|l|z)?[a-zA-Z]"));
+    QStringList found;
+    for (auto it = conversion.globalMatch(text); it.hasNext();) {
+        const QString match = it.next().captured();
+        if (match != QStringLiteral("%%"))
+            found << match;
+    }
+    return found;
+}
+
+}  // namespace
 
 TEST(Catalogue, TextsByLanguageAndNumber)
 {
@@ -58,6 +79,27 @@ TEST(Catalogue, StructuredTexts)
     EXPECT_EQ(MessageText(kEnglish, 62), "(% 6d)\tPart %d of %d");
     EXPECT_EQ(MessageText(kEnglish, 13),
               "If the \"Update firmware\" button does not appear after 10 seconds, reconnect the device");
+}
+
+// Callers pass one argument list whatever the language, so a text whose conversions differ
+// from the other language's would print the wrong argument or read one that is not there.
+TEST(Catalogue, BothLanguagesTakeTheSameConversionsInTheSameOrder)
+{
+    // The formatting handles these and no others.
+    const QStringList handled = {"%d", "% 6d", "%7d", "%08X", "%s"};
+    for (int number = 0; number < kMessageCount; ++number) {
+        const QStringList russian = Conversions(MessageText(kRussian, number));
+        EXPECT_EQ(russian, Conversions(MessageText(kEnglish, number))) << "message " << number;
+        for (const QString& conversion : russian)
+            EXPECT_TRUE(handled.contains(conversion))
+                << "message " << number << ": " << conversion.toStdString();
+    }
+    // The reader finds what the texts hold.
+    EXPECT_EQ(Conversions(Msg(msg::RecordingError)),
+              QStringList({"% 6d", "%d", "%d", "%d", "%d", "%d", "%d"}));
+    EXPECT_EQ(Conversions(Msg(msg::ProcessorIdIs)), QStringList({"%08X"}));
+    EXPECT_EQ(Conversions(Msg(msg::ComPortAccess)), QStringList({"%s", "%s"}));
+    EXPECT_EQ(Conversions("100%% of %7d"), QStringList({"%7d"}));
 }
 
 TEST(MessageFormat, ConversionsTheCatalogueUses)

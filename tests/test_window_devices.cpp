@@ -4,6 +4,7 @@
 #include "SimWindowFixture.h"
 #include "links/ComPortName.h"
 #include "links/DriverLibraries.h"
+#include "PanelParts.h"
 #include "panels/FWLoaderDevGroup.h"
 
 #include <QCheckBox>
@@ -41,19 +42,19 @@ TEST_F(WindowDevices, AMergeShowsNewDevicesWithPanelsAndLines)
     ASSERT_TRUE(PassDone());
 
     ASSERT_EQ(w.DeviceList().Entries.size(), 2u);
-    TFWLoaderDevGroup* first = PanelOf(*Entry(1000001));
-    TFWLoaderDevGroup* second = PanelOf(*Entry(1000002));
-    ASSERT_TRUE(first && second);
-    EXPECT_TRUE(first->UpdateButton->isEnabled());
-    EXPECT_FALSE(second->UpdateButton->isEnabled());
-    EXPECT_EQ(first->Box->property("qlPanelTop").toInt(), 80);
-    EXPECT_EQ(second->Box->property("qlPanelTop").toInt(), 160);
+    ASSERT_TRUE(PanelOf(*Entry(1000001)) && PanelOf(*Entry(1000002)));
+    const TPanelParts first(*PanelOf(*Entry(1000001)));
+    const TPanelParts second(*PanelOf(*Entry(1000002)));
+    EXPECT_TRUE(first.UpdateButton->isEnabled());
+    EXPECT_FALSE(second.UpdateButton->isEnabled());
+    EXPECT_EQ(first.Box->property("qlPanelTop").toInt(), 80);
+    EXPECT_EQ(second.Box->property("qlPanelTop").toInt(), 160);
     EXPECT_EQ(w.DevPanel->minimumHeight(), 192);
-    EXPECT_EQ(first->BootloaderValue->text(), "STL4-1.05TR");
-    EXPECT_EQ(second->BootloaderValue->text(), QString());
+    EXPECT_EQ(first.BootloaderValue->text(), "STL4-1.05TR");
+    EXPECT_EQ(second.BootloaderValue->text(), QString());
     // Asked to restart into its bootloader: the green hint.
-    EXPECT_EQ(second->StatusLine->text(), Msg(msg::ReconnectHint));
-    EXPECT_EQ(second->StatusLine->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    EXPECT_EQ(second.StatusLine->text(), Msg(msg::ReconnectHint));
+    EXPECT_EQ(second.StatusLine->palette().color(QPalette::WindowText), QColor(0, 128, 0));
 
     EXPECT_TRUE(Logged("Device 1000001\tDevice connected"));
     EXPECT_TRUE(Logged("Device 1000001\tFirmware version QRGX-13.38"));
@@ -79,20 +80,20 @@ TEST_F(WindowDevices, TheButtonWritesTheDeviceAndTheEndReportTurnsGreen)
     ASSERT_TRUE(sim.AddTracker(boot));
     TMainForm& w = ShowWithControllers();
     ASSERT_TRUE(PumpUntil([&] { return Entry(1000001) != nullptr; }, kPassMs));
-    TFWLoaderDevGroup* panel = PanelOf(*Entry(1000001));
-    panel->UpdateButton->click();
-    EXPECT_FALSE(panel->UpdateButton->isEnabled());
-    EXPECT_EQ(panel->StatusLine->text(), Msg(16));
+    const TPanelParts panel(*PanelOf(*Entry(1000001)));
+    panel.UpdateButton->click();
+    EXPECT_FALSE(panel.UpdateButton->isEnabled());
+    EXPECT_EQ(panel.StatusLine->text(), Msg(msg::StatusUpdating));
     EXPECT_TRUE(Logged("Device 1000001\tStarting firmware updating"));
     // A second press while it runs does nothing; StartWrite itself says it is loading.
     controllers->Writes().StartWrite(*Entry(1000001));
     EXPECT_TRUE(Logged("Device 1000001\tFirmware is loading"));
 
     ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 0; }, kWriteMs));
-    EXPECT_EQ(panel->StatusLine->text(), Msg(24));
-    EXPECT_EQ(panel->StatusLine->palette().color(QPalette::WindowText), QColor(0, 128, 0));
-    EXPECT_TRUE(panel->UpdateButton->isEnabled());
-    EXPECT_EQ(panel->Progress->value(), 100);
+    EXPECT_EQ(panel.StatusLine->text(), Msg(msg::StatusUpdateDone));
+    EXPECT_EQ(panel.StatusLine->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    EXPECT_TRUE(panel.UpdateButton->isEnabled());
+    EXPECT_EQ(panel.Progress->value(), 100);
     EXPECT_TRUE(w.isVisible());  // no automatic close
     EXPECT_EQ(w.ExitCode(), -1);
 }
@@ -108,10 +109,10 @@ TEST_F(WindowDevices, ALockedDeviceLeavesTheProgramOpenWithMessagesEighteenAndTw
     TMainForm& w = ShowWithControllers(options);
     ASSERT_TRUE(PumpUntil([&] { return Logged("Device 1000001\tStarting firmware updating"); }, kPassMs));
     ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 0; }, kWriteMs));
-    TFWLoaderDevGroup* panel = PanelOf(*Entry(1000001));
-    EXPECT_EQ(panel->StatusLine->text(), Msg(18));
-    EXPECT_EQ(panel->StatusLine->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    EXPECT_TRUE(Logged("Device 1000001\t" + Msg(21)));
+    const TPanelParts panel(*PanelOf(*Entry(1000001)));
+    EXPECT_EQ(panel.StatusLine->text(), Msg(msg::StatusLocked));
+    EXPECT_EQ(panel.StatusLine->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_TRUE(Logged("Device 1000001\t" + Msg(msg::SettingsProtected)));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(w.ExitCode(), -1);
 }
@@ -168,7 +169,7 @@ TEST_F(WindowDevices, UpdateDevicesDuringAWriteKeepsTheDeviceBeingWritten)
     w.updateDevices->click();
     ASSERT_NE(Entry(1000001), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return controllers->Writes().RunningCount() == 0; }, kWriteMs));
-    EXPECT_EQ(PanelOf(*Entry(1000001))->StatusLine->text(), Msg(24));
+    EXPECT_EQ(TPanelParts(*PanelOf(*Entry(1000001))).StatusLine->text(), Msg(msg::StatusUpdateDone));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // design width and at the narrowest the window can be made. The same table runs on the
 // offscreen platform and on a desktop of its own (test_window_desktop).
 
+#include "PanelParts.h"
 #include "WindowFixture.h"
 #include "XDesktop.h"
 #include "app/LogPane.h"
@@ -160,7 +161,7 @@ protected:
 
     // Each control's caption fits it and the control lies inside its frame, below the
     // frame's top line.
-    void ExpectWhole(const QGroupBox* frame, const std::vector<QWidget*>& controls)
+    void ExpectWhole(const QGroupBox* frame, const std::vector<const QWidget*>& controls)
     {
         QStyleOptionGroupBox option;
         option.initFrom(frame);
@@ -183,7 +184,7 @@ protected:
     }
 
     // Left to right in a row: each ends before the next begins.
-    void ExpectInOrder(const std::vector<QWidget*>& row)
+    void ExpectInOrder(const std::vector<const QWidget*>& row)
     {
         for (size_t i = 1; i < row.size(); ++i) {
             SCOPED_TRACE(Name(row[i - 1]) + " | " + Name(row[i]));
@@ -216,7 +217,7 @@ TEST_P(TextsFit, EveryCaptionWholeAndNoTitleOverItsValue)
 
     // Each device panel, inside the visible part of the device area.
     for (const auto& entry : w.DeviceList().Entries) {
-        const TFWLoaderDevGroup& p = *PanelOf(*entry);
+        const TPanelParts p(*PanelOf(*entry));
         SCOPED_TRACE("panel " + p.Box->title().toStdString());
         ExpectWhole(p.Box, {p.SerialCaption, p.SerialValue, p.FirmwareCaption, p.FirmwareValue, p.BootloaderCaption,
                             p.BootloaderValue, p.UpdateButton, p.Progress});

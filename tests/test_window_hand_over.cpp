@@ -88,12 +88,11 @@ TEST_F(WindowTest, DestroyingTheWindowStopsAThreadBlockedInAHandOver)
     std::thread worker;
     TMainForm& w = Make();
     THandedLog log(w.HandOver(), w);
-    TMainFormHooks hooks;
-    hooks.StopThreads = [&] {
+    commands.Stop = [&] {
         stop = true;
         worker.join();
     };
-    w.SetHooks(hooks);
+    w.SetCommands(&commands);
     Show();
     worker = std::thread([&] {
         while (!stop) {

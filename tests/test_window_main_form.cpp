@@ -1,3 +1,4 @@
+#include "PanelParts.h"
 #include "WindowFixture.h"
 #include "app/FixedTexts.h"
 #include "firmware/FirmwareSources.h"
@@ -385,9 +386,8 @@ protected:
         WriteIni("[COMMON]\nLanguage=English\n");
         socketPath = dir.filePath("events");
         qputenv(kDeviceEventsVariable, QFile::encodeName(socketPath));
-        TMainFormHooks hooks;
-        hooks.StartDiscovery = [this] { ++passes; };
-        Make().SetHooks(hooks);
+        commands.Discovery = [this] { ++passes; };
+        Make().SetCommands(&commands);
         qunsetenv(kDeviceEventsVariable);
         Show();
         // The timer is armed from the start: the first pass.
@@ -477,26 +477,25 @@ TEST_F(DeviceChanges, TheSocketFileGoesWithTheWindow)
 
 // ---------------------------------------------------------------- panels through the window, the close
 
-TEST_F(WindowTest, APanelButtonCallsTheWriteHookWithItsEntry)
+TEST_F(WindowTest, APanelButtonCallsTheControllersWithItsEntry)
 {
     WriteIni("[COMMON]\nLanguage=English\n");
     std::vector<int> pressed;
-    TMainFormHooks hooks;
-    hooks.UpdateButtonClick = [&](TDevEntry& entry) { pressed.push_back(entry.SerialNumber); };
-    Make().SetHooks(hooks);
+    commands.UpdateButton = [&](TDevEntry& entry) { pressed.push_back(entry.SerialNumber); };
+    Make().SetCommands(&commands);
     TMainForm& w = Show();
     TDevEntry& entry = *w.DeviceList().Entries.emplace_back(std::make_unique<TDevEntry>(705, lkMakerUsb));
     entry.InBootloader = true;
     ParseVersion(entry.BootloaderVersion, "STL4-1.05TR");
     ParseVersion(entry.FirmwareVersion, "QRGX-13.38");
     w.CreateDevicePanel(entry);
-    auto* panel = PanelOf(entry);
-    ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel->Box->y(), kPanelMargin);
-    EXPECT_EQ(panel->BootloaderValue->text(), "STL4-1.05TR");
-    EXPECT_EQ(panel->FirmwareValue->text(), "QRGX-13.38");
-    panel->UpdateButton->setEnabled(true);
-    panel->UpdateButton->click();
+    ASSERT_NE(PanelOf(entry), nullptr);
+    const TPanelParts panel(*PanelOf(entry));
+    EXPECT_EQ(panel.Box->y(), kPanelMargin);
+    EXPECT_EQ(panel.BootloaderValue->text(), "STL4-1.05TR");
+    EXPECT_EQ(panel.FirmwareValue->text(), "QRGX-13.38");
+    w.EnableUpdate(entry, true);
+    panel.UpdateButton->click();
     EXPECT_EQ(pressed, std::vector<int>({705}));
 }
 

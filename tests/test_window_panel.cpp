@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 #include "app/KindColours.h"
+#include "PanelParts.h"
 #include "panels/FWLoaderDevGroup.h"
 
 #include <QGroupBox>
@@ -63,23 +64,24 @@ TEST_P(PanelGeometry, TheBootloaderColumnFollowsTheAreaWidth)
     SetWidth(GetParam().Width);
     // A device in its application firmware: no bootloader value, which at the narrow
     // widths would otherwise have to move left to stay inside the frame.
-    auto panel = Make(kPanelTopStep, "705", QString());
-    EXPECT_EQ(panel->BootloaderCaption->x(), GetParam().X);
-    EXPECT_EQ(panel->BootloaderValue->x(), GetParam().X + 146);
-    EXPECT_EQ(panel->SerialCaption->geometry().topLeft(), QPoint(4, 16));
-    EXPECT_EQ(panel->SerialValue->geometry().topLeft(), QPoint(138, 19));
-    EXPECT_EQ(panel->FirmwareCaption->geometry().topLeft(), QPoint(209, 16));
-    EXPECT_EQ(panel->FirmwareValue->geometry().topLeft(), QPoint(347, 19));
-    EXPECT_EQ(panel->Box->height(), kPanelHeight);
-    EXPECT_EQ(panel->Box->geometry().topLeft(), QPoint(kPanelMargin, kPanelMargin));
-    EXPECT_EQ(panel->Box->width(), GetParam().Width - 2 * kPanelMargin);
+    const auto owner = Make(kPanelTopStep, "705", QString());
+    const TPanelParts panel(*owner);
+    EXPECT_EQ(panel.BootloaderCaption->x(), GetParam().X);
+    EXPECT_EQ(panel.BootloaderValue->x(), GetParam().X + 146);
+    EXPECT_EQ(panel.SerialCaption->geometry().topLeft(), QPoint(4, 16));
+    EXPECT_EQ(panel.SerialValue->geometry().topLeft(), QPoint(138, 19));
+    EXPECT_EQ(panel.FirmwareCaption->geometry().topLeft(), QPoint(209, 16));
+    EXPECT_EQ(panel.FirmwareValue->geometry().topLeft(), QPoint(347, 19));
+    EXPECT_EQ(panel.Box->height(), kPanelHeight);
+    EXPECT_EQ(panel.Box->geometry().topLeft(), QPoint(kPanelMargin, kPanelMargin));
+    EXPECT_EQ(panel.Box->width(), GetParam().Width - 2 * kPanelMargin);
     // Progress bar at the bottom, button one pixel beyond its right end, status line
     // from the bar's left edge towards the button.
-    const QRect bar = panel->Progress->geometry();
+    const QRect bar = panel.Progress->geometry();
     EXPECT_EQ(bar.height(), 20);
     EXPECT_EQ(bar.bottom(), kPanelHeight - kPanelMargin - 1);
-    EXPECT_EQ(panel->UpdateButton->geometry(), QRect(bar.left() + bar.width() - 99, 37, 100, 25));
-    EXPECT_EQ(panel->StatusLine->geometry(), QRect(bar.left(), 38, panel->UpdateButton->x() - 4, 20));
+    EXPECT_EQ(panel.UpdateButton->geometry(), QRect(bar.left() + bar.width() - 99, 37, 100, 25));
+    EXPECT_EQ(panel.StatusLine->geometry(), QRect(bar.left(), 38, panel.UpdateButton->x() - 4, 20));
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, PanelGeometry,
@@ -90,46 +92,49 @@ TEST_F(Panel, WideningMovesTheRightColumnAndStretchesTheStatusLine)
 {
     NarrowGlyphs();
     SetWidth(784);
-    auto panel = Make(kPanelTopStep);
-    const QRect serial = panel->SerialCaption->geometry();
-    const QRect firmware = panel->FirmwareValue->geometry();
-    const QRect caption = panel->BootloaderCaption->geometry();
-    const QRect button = panel->UpdateButton->geometry();
-    const QRect status = panel->StatusLine->geometry();
+    const auto owner = Make(kPanelTopStep);
+    const TPanelParts panel(*owner);
+    const QRect serial = panel.SerialCaption->geometry();
+    const QRect firmware = panel.FirmwareValue->geometry();
+    const QRect caption = panel.BootloaderCaption->geometry();
+    const QRect button = panel.UpdateButton->geometry();
+    const QRect status = panel.StatusLine->geometry();
     SetWidth(884);
-    EXPECT_EQ(panel->BootloaderCaption->geometry(), caption.translated(100, 0));
-    EXPECT_EQ(panel->BootloaderValue->x(), caption.x() + 100 + 146);
-    EXPECT_EQ(panel->UpdateButton->geometry(), button.translated(100, 0));
-    EXPECT_EQ(panel->StatusLine->geometry(), status.adjusted(0, 0, 100, 0));
-    EXPECT_EQ(panel->SerialCaption->geometry(), serial);
-    EXPECT_EQ(panel->FirmwareValue->geometry(), firmware);
+    EXPECT_EQ(panel.BootloaderCaption->geometry(), caption.translated(100, 0));
+    EXPECT_EQ(panel.BootloaderValue->x(), caption.x() + 100 + 146);
+    EXPECT_EQ(panel.UpdateButton->geometry(), button.translated(100, 0));
+    EXPECT_EQ(panel.StatusLine->geometry(), status.adjusted(0, 0, 100, 0));
+    EXPECT_EQ(panel.SerialCaption->geometry(), serial);
+    EXPECT_EQ(panel.FirmwareValue->geometry(), firmware);
 }
 
 TEST_F(Panel, CaptionsInTheLanguageOfTheMoment)
 {
     SetWidth(784);
-    auto english = Make(80);
-    EXPECT_EQ(english->Box->title(), "Device705");
-    EXPECT_EQ(english->SerialCaption->text(), "Serial number:");
-    EXPECT_EQ(english->FirmwareCaption->text(), "Firmware version:");
-    EXPECT_EQ(english->BootloaderCaption->text(), "Bootloader version:");
-    EXPECT_EQ(english->UpdateButton->text(), "Update firmware");
-    EXPECT_EQ(english->StatusLine->text(), "Device connected");
-    EXPECT_TRUE(english->SerialValue->font().bold());
-    EXPECT_EQ(english->SerialValue->text(), "705");
-    EXPECT_EQ(english->SerialCaption->font().pointSize(), 12);
-    EXPECT_EQ(english->SerialValue->font().pointSize(), 10);
-    EXPECT_TRUE(english->StatusLine->font().bold());
-    EXPECT_FALSE(english->UpdateButton->isEnabled());
+    const auto englishPanel = Make(80);
+    const TPanelParts english(*englishPanel);
+    EXPECT_EQ(english.Box->title(), "Device705");
+    EXPECT_EQ(english.SerialCaption->text(), "Serial number:");
+    EXPECT_EQ(english.FirmwareCaption->text(), "Firmware version:");
+    EXPECT_EQ(english.BootloaderCaption->text(), "Bootloader version:");
+    EXPECT_EQ(english.UpdateButton->text(), "Update firmware");
+    EXPECT_EQ(english.StatusLine->text(), "Device connected");
+    EXPECT_TRUE(english.SerialValue->font().bold());
+    EXPECT_EQ(english.SerialValue->text(), "705");
+    EXPECT_EQ(english.SerialCaption->font().pointSize(), 12);
+    EXPECT_EQ(english.SerialValue->font().pointSize(), 10);
+    EXPECT_TRUE(english.StatusLine->font().bold());
+    EXPECT_FALSE(english.UpdateButton->isEnabled());
 
     SetCurrentLanguage(kRussian);
-    auto russian = Make(160, "706", QString());
-    EXPECT_EQ(russian->Box->title(), QString::fromUtf8("Прибор706"));
-    EXPECT_EQ(russian->UpdateButton->text(), QString::fromUtf8("Прошить"));
-    EXPECT_EQ(russian->BootloaderValue->text(), QString());
+    const auto russianPanel = Make(160, "706", QString());
+    const TPanelParts russian(*russianPanel);
+    EXPECT_EQ(russian.Box->title(), QString::fromUtf8("Прибор706"));
+    EXPECT_EQ(russian.UpdateButton->text(), QString::fromUtf8("Прошить"));
+    EXPECT_EQ(russian.BootloaderValue->text(), QString());
     // Stacked in the order of their tops.
-    EXPECT_LT(english->Box->y(), russian->Box->y());
-    EXPECT_EQ(russian->Box->y(), kPanelMargin + kPanelPitch);
+    EXPECT_LT(english.Box->y(), russian.Box->y());
+    EXPECT_EQ(russian.Box->y(), kPanelMargin + kPanelPitch);
 }
 
 TEST_F(Panel, StatusColoursAndTheirReturnToWindowText)
@@ -137,7 +142,7 @@ TEST_F(Panel, StatusColoursAndTheirReturnToWindowText)
     SetWidth(784);
     TDevEntry entry(705, lkFtdi);
     entry.Panel = Make(80);
-    auto& panel = *PanelOf(entry);
+    const TPanelParts panel(*PanelOf(entry));
     const auto colour = [&] { return panel.StatusLine->palette().color(QPalette::WindowText); };
     const QColor windowText = panel.Box->palette().color(QPalette::WindowText);
 
