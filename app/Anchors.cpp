@@ -6,20 +6,20 @@
 namespace ql {
 
 TAnchorKeeper::TAnchorKeeper(QWidget* parent, int designWidth)
-    : QObject(parent), m_parent(parent), m_designWidth(designWidth)
+    : QObject(parent), parent_(parent), designWidth_(designWidth)
 {
     parent->installEventFilter(this);
 }
 
 void TAnchorKeeper::Add(QWidget* child, TAnchors anchors)
 {
-    m_children.push_back({child, child->geometry(), anchors});
+    children_.push_back({child, child->geometry(), anchors});
     Apply();
 }
 
 void TAnchorKeeper::SetDesign(QWidget* child, const QRect& design)
 {
-    for (TChild& known : m_children) {
+    for (TChild& known : children_) {
         if (known.Widget == child)
             known.Design = design;
     }
@@ -28,8 +28,8 @@ void TAnchorKeeper::SetDesign(QWidget* child, const QRect& design)
 
 void TAnchorKeeper::Apply()
 {
-    const int delta = m_parent->width() - m_designWidth;
-    for (const TChild& child : m_children) {
+    const int delta = parent_->width() - designWidth_;
+    for (const TChild& child : children_) {
         QRect place = child.Design;
         if (child.Anchors == akLeftRight)
             place.setWidth(child.Design.width() + delta);
@@ -41,7 +41,7 @@ void TAnchorKeeper::Apply()
 
 bool TAnchorKeeper::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_parent && event->type() == QEvent::Resize)
+    if (watched == parent_ && event->type() == QEvent::Resize)
         Apply();
     return QObject::eventFilter(watched, event);
 }

@@ -33,9 +33,9 @@ private:
         QRect Design;
         TAnchors Anchors;
     };
-    QWidget* m_parent;
-    int m_designWidth;
-    std::vector<TChild> m_children;
+    QWidget* parent_;
+    int designWidth_;
+    std::vector<TChild> children_;
 };
 
 }  // namespace ql

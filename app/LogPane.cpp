@@ -19,10 +19,10 @@ TLogPane::TLogPane(QWidget* parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_repaint.setSingleShot(true);
-    m_repaint.setInterval(kLogRepaintMs);
+    repaint_.setSingleShot(true);
+    repaint_.setInterval(kLogRepaintMs);
     // Enabling updates again repaints the pane once with every line added meanwhile.
-    connect(&m_repaint, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
+    connect(&repaint_, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
 }
 
 void TLogPane::SetTabStopAfter(const QStringList& prefixes)
@@ -37,19 +37,19 @@ void TLogPane::SetTabStopAfter(const QStringList& prefixes)
 
 void TLogPane::AppendLine(int kind, const QString& line)
 {
-    if (!m_repaint.isActive()) {
+    if (!repaint_.isActive()) {
         setUpdatesEnabled(false);
-        m_repaint.start();
+        repaint_.start();
     }
     QTextCharFormat format;
     format.setForeground(KindColour(kind));
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     // The empty document already holds the first paragraph.
-    if (m_lines > 0)
+    if (lines_ > 0)
         cursor.insertBlock(QTextBlockFormat(), format);
     cursor.insertText(line, format);
-    ++m_lines;
+    ++lines_;
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->maximum());
 }

@@ -24,11 +24,11 @@ public:
     // pane's font), so the texts after a device prefix and after the no-device prefix
     // start in one column.
     void SetTabStopAfter(const QStringList& prefixes);
-    int LineCount() const { return m_lines; }
+    int LineCount() const { return lines_; }
 
 private:
-    int m_lines = 0;
-    QTimer m_repaint;  // runs while painting is held back
+    int lines_ = 0;
+    QTimer repaint_;  // runs while painting is held back
 };
 
 }  // namespace ql

@@ -86,11 +86,11 @@ void WriteConsoleLine(const QString& line)
 }  // namespace
 
 TMainForm::TMainForm(const LoaderOptions& options, QWidget* parent)
-    : QWidget(parent), m_options(options), m_binders(SystemDriverBinders())
+    : QWidget(parent), options_(options), binders_(SystemDriverBinders())
 {
     BuildControls();
     WireLiveOptions();
-    edFWFile->setEditText(m_options.fwFile);
+    edFWFile->setEditText(options_.fwFile);
     StartDeviceEvents();
     // Armed from the start: the first pass begins about 100 ms into the message loop.
     DevTimer->start();
@@ -152,12 +152,12 @@ void TMainForm::BuildControls()
     // them take the application's font instead of the window's.
     gbFile->setStyleSheet(kCaptionOnFrameStyle);
 
-    m_anchors = new TAnchorKeeper(gbFile, kDesignClientWidth);
-    m_anchors->Add(edFWFile, akLeftRight);
-    m_anchors->Add(btnFwOpen, akRight);
-    m_anchors->Add(btnFwLoad, akRight);
-    m_anchors->Add(lblFileVersion, akRight);
-    m_anchors->Add(lblFileVer, akRight);
+    anchors_ = new TAnchorKeeper(gbFile, kDesignClientWidth);
+    anchors_->Add(edFWFile, akLeftRight);
+    anchors_->Add(btnFwOpen, akRight);
+    anchors_->Add(btnFwLoad, akRight);
+    anchors_->Add(lblFileVersion, akRight);
+    anchors_->Add(lblFileVer, akRight);
 
     Panel1 = new QWidget(this);
     Splitter1 = new QSplitter(Qt::Vertical, Panel1);
@@ -218,23 +218,23 @@ void TMainForm::WireLiveOptions()
     const auto follow = [this](QCheckBox* box, std::atomic<bool>& option) {
         connect(box, &QCheckBox::toggled, this, [&option](bool on) { option.store(on); });
     };
-    follow(cbStartLoader, m_live.StartLoader);
-    follow(cbStartApp, m_live.StartApp);
-    follow(isNeedComPort, m_live.UseComPort);
-    follow(cbDisableFTDI, m_live.DisableFtdi);
-    follow(cbAutoWrite, m_live.AutoWrite);
+    follow(cbStartLoader, live_.StartLoader);
+    follow(cbStartApp, live_.StartApp);
+    follow(isNeedComPort, live_.UseComPort);
+    follow(cbDisableFTDI, live_.DisableFtdi);
+    follow(cbAutoWrite, live_.AutoWrite);
     connect(COMportsComboBox, &QComboBox::currentTextChanged, this,
-            [this](const QString& name) { m_live.SetComPortName(name); });
+            [this](const QString& name) { live_.SetComPortName(name); });
 }
 
 void TMainForm::StartDeviceEvents()
 {
-    m_udev = new TUdevMonitor(this);
-    m_udev->Start();
-    m_eventSocket = new TDeviceEventSocket(this);
-    m_eventSocket->BindFromEnvironment();
-    connect(m_udev, &TUdevMonitor::DeviceChange, this, &TMainForm::OnDeviceChange);
-    connect(m_eventSocket, &TDeviceEventSocket::DeviceChange, this, &TMainForm::OnDeviceChange);
+    udev_ = new TUdevMonitor(this);
+    udev_->Start();
+    eventSocket_ = new TDeviceEventSocket(this);
+    eventSocket_->BindFromEnvironment();
+    connect(udev_, &TUdevMonitor::DeviceChange, this, &TMainForm::OnDeviceChange);
+    connect(eventSocket_, &TDeviceEventSocket::DeviceChange, this, &TMainForm::OnDeviceChange);
 }
 
 void TMainForm::SetCaptions()
@@ -266,40 +266,40 @@ void TMainForm::SetCaptions()
 void TMainForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_shown)
+    if (shown_)
         return;
-    m_shown = true;
+    shown_ = true;
     FormShow();
     WatchForFrame();
 }
 
 void TMainForm::FormShow()
 {
-    if (m_exeDir.isEmpty())
-        m_exeDir = ResolveExeDir();
-    m_started = true;
+    if (exeDir_.isEmpty())
+        exeDir_ = ResolveExeDir();
+    started_ = true;
     LoadSettings();
     SetCaptions();
     isNeedComPortClick();
     FillComPortList();
     btnFwLoadClick();
     edFWFile->view()->setMinimumWidth(kFileListDropWidth);
-    if (!CheckDriverLibraries(m_binders, *this)) {
+    if (!CheckDriverLibraries(binders_, *this)) {
         // Also in the log, so an unattended run (console, log file) says why it ended.
         LogCatalogue(*this, lkError, msg::NoDriverAtAll);
         ShowErrorBox(Msg(msg::NoDriverAtAll));
         // After the show has finished; the program then ends with -1.
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
-    if (!m_options.externFirmware)
+    if (!options_.externFirmware)
         edFWFile->setEditText(QString());
     ApplyFileControlsVisibility();
 }
 
 void TMainForm::ShowErrorBox(const QString& text)
 {
-    if (m_errorBox) {
-        m_errorBox(kMessageBoxCaption, text);
+    if (errorBox_) {
+        errorBox_(kMessageBoxCaption, text);
         return;
     }
     QMessageBox::critical(this, kMessageBoxCaption, text);
@@ -307,7 +307,7 @@ void TMainForm::ShowErrorBox(const QString& text)
 
 void TMainForm::ApplyFileControlsVisibility()
 {
-    const bool visible = m_options.externFirmware && !m_options.fileOnCommandLine;
+    const bool visible = options_.externFirmware && !options_.fileOnCommandLine;
     edFWFile->setVisible(visible);
     btnFwLoad->setVisible(visible);
     btnFwOpen->setVisible(visible);
@@ -315,7 +315,7 @@ void TMainForm::ApplyFileControlsVisibility()
 
 void TMainForm::cbExternFirmwareClick()
 {
-    m_options.externFirmware = cbExternFirmware->isChecked();
+    options_.externFirmware = cbExternFirmware->isChecked();
     ApplyFileControlsVisibility();
 }
 
@@ -333,10 +333,10 @@ void TMainForm::FillComPortList()
               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     // The port named on the command line stays first, in the letter case it was typed,
     // and is not listed twice under another of its names ("/dev/ttyUSB0", "ttyUSB0").
-    if (!m_options.comportName.isEmpty()) {
-        const QString path = ComPortDevicePath(m_options.comportName);
+    if (!options_.comportName.isEmpty()) {
+        const QString path = ComPortDevicePath(options_.comportName);
         names.removeIf([&](const QString& name) { return ComPortDevicePath(name) == path; });
-        names.prepend(m_options.comportName);
+        names.prepend(options_.comportName);
     }
     COMportsComboBox->addItems(names);
     COMportsComboBox->setCurrentIndex(names.isEmpty() ? -1 : 0);
@@ -360,20 +360,20 @@ void TMainForm::RestartDevTimer()
 void TMainForm::DevTimerTimer()
 {
     DevTimer->stop();
-    if (m_commands)
-        m_commands->StartDiscovery();
+    if (commands_)
+        commands_->StartDiscovery();
 }
 
 void TMainForm::updateDevicesClick()
 {
     {
-        QMutexLocker locker(&m_devices.Lock);
+        QMutexLocker locker(&devices_.Lock);
         // An entry whose write session still runs is kept: the session uses it, and its
         // end removes it when the device has gone.
-        std::erase_if(m_devices.Entries, [](const std::unique_ptr<TDevEntry>& entry) {
+        std::erase_if(devices_.Entries, [](const std::unique_ptr<TDevEntry>& entry) {
             return entry->Writer.load() == nullptr;
         });
-        AdjustDevPanelHeight(int(m_devices.Entries.size()));
+        AdjustDevPanelHeight(int(devices_.Entries.size()));
     }
     RestartDevTimer();
 }
@@ -381,8 +381,8 @@ void TMainForm::updateDevicesClick()
 void TMainForm::btnFwOpenClick()
 {
     const QString proposed = edFWFile->currentText();
-    const QString chosen = m_chooseFile
-        ? m_chooseFile(proposed)
+    const QString chosen = chooseFile_
+        ? chooseFile_(proposed)
         : QFileDialog::getOpenFileName(this, QString(), proposed, kFirmwareFileFilter);
     if (chosen.isEmpty())
         return;
@@ -397,11 +397,11 @@ void TMainForm::btnFwLoadClick()
     FirmwareList list;
     bool loaded = false;
     try {
-        loaded = LoadFirmware(list, m_currentVersion);
+        loaded = LoadFirmware(list, currentVersion_);
     } catch (const TFirmwareBlockTooBig& tooBig) {
         ShowErrorBox(tooBig.Text());
     }
-    if (loaded && !m_firmwareFromResource) {
+    if (loaded && !firmwareFromResource_) {
         const QString file = edFWFile->currentText();
         if (edFWFile->findText(file, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
             edFWFile->insertItem(0, file);
@@ -414,12 +414,12 @@ bool TMainForm::LoadFirmware(FirmwareList& list, TFirmwareVersion& version)
 {
     list.clear();
     bool loaded = false;
-    if (m_options.externFirmware) {
-        m_firmwareFromResource = false;
+    if (options_.externFirmware) {
+        firmwareFromResource_ = false;
         loaded = LoadFirmwareFromFile(edFWFile->currentText(), list, version, *this);
     } else {
         loaded = LoadFirmwareFromResource(list, version, *this);
-        m_firmwareFromResource = loaded;
+        firmwareFromResource_ = loaded;
     }
     if (!loaded) {
         list.clear();
@@ -429,7 +429,7 @@ bool TMainForm::LoadFirmware(FirmwareList& list, TFirmwareVersion& version)
     lblFileVer->setText(VersionText(version));
     lblFirmwDate->setText(DateText(version));
     FitControlsToTexts();
-    if (m_firmwareFromResource)
+    if (firmwareFromResource_)
         LogDeviceText(lkInfo, 0, Msg(msg::FirmwareLoadedFromResource));
     else
         LogDeviceText(lkInfo, 0, Msg(msg::FirmwareLoadedFromFile) + edFWFile->currentText() + u'"');
@@ -440,13 +440,13 @@ bool TMainForm::LoadFirmware(FirmwareList& list, TFirmwareVersion& version)
 
 void TMainForm::CreateDevicePanel(TDevEntry& entry)
 {
-    const int top = int(m_devices.Entries.size()) * kPanelTopStep;
+    const int top = int(devices_.Entries.size()) * kPanelTopStep;
     const QString bootloader = entry.InBootloader ? VersionText(entry.BootloaderVersion) : QString();
     auto panel = std::make_unique<TFWLoaderDevGroup>(DevPanel, top, QString::number(entry.SerialNumber),
                                                      VersionText(entry.FirmwareVersion), bootloader);
     panel->OnUpdateClicked([this, device = &entry] {
-        if (m_commands)
-            m_commands->UpdateButtonClick(*device);
+        if (commands_)
+            commands_->UpdateButtonClick(*device);
     });
     entry.Panel = std::move(panel);
 }
@@ -470,20 +470,20 @@ void TMainForm::AdjustDevPanelHeight(int entryCount)
     DevPanel->setMinimumHeight(entryCount > 0 ? entryCount * kPanelPitch : kDevPanelMinHeight);
 }
 
-bool TMainForm::AutoCloseApplies() const { return m_options.autoClose || cbAutoClose->isChecked(); }
+bool TMainForm::AutoCloseApplies() const { return options_.autoClose || cbAutoClose->isChecked(); }
 
 void TMainForm::CloseAfterSuccessfulWrite()
 {
-    m_exitCode = 1;
+    exitCode_ = 1;
     close();
 }
 
 void TMainForm::LogText(TLogKind kind, const QString& line)
 {
     reLog->AppendLine(kind, line);
-    if (cbWritelogToFile->isChecked() && !m_exeDir.isEmpty())
-        AppendLogFile(m_exeDir, line);
-    if (m_options.console)
+    if (cbWritelogToFile->isChecked() && !exeDir_.isEmpty())
+        AppendLogFile(exeDir_, line);
+    if (options_.console)
         WriteConsoleLine(line);
 }
 
@@ -504,16 +504,16 @@ void TMainForm::FormDestroy()
 {
     // First, so that no thread waits on the UI thread any more and none reaches the log,
     // a panel or the device list through it from here on.
-    m_handOver.Shutdown();
+    handOver_.Shutdown();
     SaveSettings();
-    if (m_commands)
-        m_commands->StopThreads();
-    QMutexLocker locker(&m_devices.Lock);
-    for (const auto& entry : m_devices.Entries) {
-        if (m_commands)
-            m_commands->CloseLink(*entry);
+    if (commands_)
+        commands_->StopThreads();
+    QMutexLocker locker(&devices_.Lock);
+    for (const auto& entry : devices_.Entries) {
+        if (commands_)
+            commands_->CloseLink(*entry);
     }
-    m_devices.Entries.clear();
+    devices_.Entries.clear();
 }
 
 }  // namespace ql

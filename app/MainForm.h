@@ -64,18 +64,18 @@ public:
     // --- for the controllers -----------------------------------------------------
     // The controllers the window passes the user's actions to; none: nothing happens.
     // They must outlive the window's destruction, which stops their threads.
-    void SetCommands(TDeviceCommands* commands) { m_commands = commands; }
+    void SetCommands(TDeviceCommands* commands) { commands_ = commands; }
     // What the controllers work on: the device list, the hand-over (background threads
     // reach the UI thread only through it), the live check boxes and the options.
-    TDeviceContext DeviceContext() { return {m_devices, m_handOver, m_live, m_options}; }
-    THandOver& HandOver() { return m_handOver; }
-    const TLiveOptions& LiveOptions() const { return m_live; }
-    const LoaderOptions& Options() const { return m_options; }
-    TDeviceList& DeviceList() { return m_devices; }
+    TDeviceContext DeviceContext() { return {devices_, handOver_, live_, options_}; }
+    THandOver& HandOver() { return handOver_; }
+    const TLiveOptions& LiveOptions() const { return live_; }
+    const LoaderOptions& Options() const { return options_; }
+    TDeviceList& DeviceList() { return devices_; }
 
     bool LoadFirmware(FirmwareList& list, TFirmwareVersion& version) override;
-    bool FirmwareFromResource() const { return m_firmwareFromResource; }
-    const TFirmwareVersion& CurrentVersion() const { return m_currentVersion; }
+    bool FirmwareFromResource() const { return firmwareFromResource_; }
+    const TFirmwareVersion& CurrentVersion() const { return currentVersion_; }
 
     // --- TDeviceView -------------------------------------------------------------
     // The panel's top is entries × 80; DevPanel's minimum height 96 per entry, 90 when none.
@@ -86,7 +86,7 @@ public:
     void EnableUpdate(TDevEntry& entry, bool enabled) override;
     bool AutoCloseApplies() const override;
     void CloseAfterSuccessfulWrite() override;  // exit code 1
-    int ExitCode() const { return m_exitCode; }
+    int ExitCode() const { return exitCode_; }
 
     // Restarts the 100 ms one-shot discovery timer.
     void RestartDevTimer();
@@ -107,13 +107,13 @@ public:
 
     // --- start-up seams (tests, portable callers) ---------------------------------
     // exeDir to use instead of the executable's directory; before the first show.
-    void SetExeDir(const QString& dir) { m_exeDir = dir; }
-    QString ExeDir() const { return m_exeDir; }
-    void SetDriverBinders(TDriverBinders binders) { m_binders = std::move(binders); }
+    void SetExeDir(const QString& dir) { exeDir_ = dir; }
+    QString ExeDir() const { return exeDir_; }
+    void SetDriverBinders(TDriverBinders binders) { binders_ = std::move(binders); }
     // Shows an error box (caption, text) and returns when it is dismissed.
-    void SetErrorBox(std::function<void(const QString&, const QString&)> box) { m_errorBox = std::move(box); }
+    void SetErrorBox(std::function<void(const QString&, const QString&)> box) { errorBox_ = std::move(box); }
     // Asks for a firmware file, proposing a name; empty when cancelled.
-    void SetFileChooser(std::function<QString(const QString&)> chooser) { m_chooseFile = std::move(chooser); }
+    void SetFileChooser(std::function<QString(const QString&)> chooser) { chooseFile_ = std::move(chooser); }
 
     // --- handlers ------------------------------------------------------------------
     void FormShow();
@@ -184,27 +184,27 @@ private:
     void ShowErrorBox(const QString& text);
     void FormDestroy();
 
-    LoaderOptions m_options;
-    TLiveOptions m_live;
-    TDeviceList m_devices;
-    TUiHandOver m_handOver;
-    TDeviceCommands* m_commands = nullptr;
-    TDriverBinders m_binders;
-    std::function<void(const QString&, const QString&)> m_errorBox;
-    std::function<QString(const QString&)> m_chooseFile;
-    TUdevMonitor* m_udev = nullptr;
-    TAnchorKeeper* m_anchors = nullptr;
-    TDeviceEventSocket* m_eventSocket = nullptr;
+    LoaderOptions options_;
+    TLiveOptions live_;
+    TDeviceList devices_;
+    TUiHandOver handOver_;
+    TDeviceCommands* commands_ = nullptr;
+    TDriverBinders binders_;
+    std::function<void(const QString&, const QString&)> errorBox_;
+    std::function<QString(const QString&)> chooseFile_;
+    TUdevMonitor* udev_ = nullptr;
+    TAnchorKeeper* anchors_ = nullptr;
+    TDeviceEventSocket* eventSocket_ = nullptr;
 
-    int m_exitCode = -1;
-    QString m_exeDir;
-    std::optional<QRect> m_pendingOuter;  // saved placement not yet applied with the frame
-    bool m_savedAutoWrite = false;
-    bool m_savedNeedComPort = false;
-    bool m_shown = false;
-    bool m_started = false;  // the start-up sequence has run: the settings may be saved
-    bool m_firmwareFromResource = false;
-    TFirmwareVersion m_currentVersion;
+    int exitCode_ = -1;
+    QString exeDir_;
+    std::optional<QRect> pendingOuter_;  // saved placement not yet applied with the frame
+    bool savedAutoWrite_ = false;
+    bool savedNeedComPort_ = false;
+    bool shown_ = false;
+    bool started_ = false;  // the start-up sequence has run: the settings may be saved
+    bool firmwareFromResource_ = false;
+    TFirmwareVersion currentVersion_;
 };
 
 }  // namespace ql

@@ -89,9 +89,9 @@ void TMainForm::FitControlsToTexts()
     QRect file = place::kFileName;
     file.setLeft(std::max(file.left(), Right(update) + place::kButtonGap));
     file.setRight(open.left() - place::kButtonGap - 1);
-    m_anchors->SetDesign(btnFwLoad, read);
-    m_anchors->SetDesign(btnFwOpen, open);
-    m_anchors->SetDesign(edFWFile, file);
+    anchors_->SetDesign(btnFwLoad, read);
+    anchors_->SetDesign(btnFwOpen, open);
+    anchors_->SetDesign(edFWFile, file);
     keep(update);
 
     // The image's date and version: each value beyond its title; the version pair,
@@ -109,8 +109,8 @@ void TMainForm::FitControlsToTexts()
     const int titleWidth = LabelWidth(lblFileVersion);
     const int titleRight = std::min(place::kVersionTitleRight, versionValue.left() - place::kTextGap);
     const QRect versionTitle(titleRight - titleWidth, place::kVersionTitleTop, titleWidth, place::kVersionTitleHeight);
-    m_anchors->SetDesign(lblFileVersion, versionTitle);
-    m_anchors->SetDesign(lblFileVer, versionValue);
+    anchors_->SetDesign(lblFileVersion, versionTitle);
+    anchors_->SetDesign(lblFileVer, versionValue);
     // The version pair follows the right edge; the date stays.
     need = std::max(need, kDesignClientWidth + Right(dateValue) + place::kTextGap - versionTitle.left());
     keep(dateValue);

@@ -38,16 +38,16 @@ const TBoxField kSavedBoxes[] = {
 
 void TMainForm::LoadSettings()
 {
-    const QString path = SettingsFilePath(m_exeDir);
+    const QString path = SettingsFilePath(exeDir_);
     EnsureLanguageKey(path);
     const TSettingsValues values = ReadSettingsFile(path);
     SetCurrentLanguage(values.Language);
     edFWFile->addItems(values.Files);
     // addItems on an empty box selects the first item; the file text is decided below.
-    if (m_options.fwFile.isEmpty())
+    if (options_.fwFile.isEmpty())
         edFWFile->setEditText(values.LastFile);
     else
-        edFWFile->setEditText(m_options.fwFile);
+        edFWFile->setEditText(options_.fwFile);
 
     const TMainFormValues apply = ApplicableMainForm(values.MainForm, values.MainFormCount, VirtualDesktopSize());
     // Saved sizes are the outer ones. Before the window manager has framed the window the
@@ -65,7 +65,7 @@ void TMainForm::LoadSettings()
     const bool placed = apply[mfLeft] != kMainFormUnset || apply[mfTop] != kMainFormUnset
         || apply[mfWidth] != kMainFormUnset || apply[mfHeight] != kMainFormUnset;
     if (placed && OuterGeometry() == geometry())
-        m_pendingOuter = outer;
+        pendingOuter_ = outer;
     for (const TBoxField& saved : kSavedBoxes) {
         if (apply[saved.Field] != kMainFormUnset)
             (this->*saved.Box)->setChecked(apply[saved.Field] != 0);
@@ -73,19 +73,19 @@ void TMainForm::LoadSettings()
     if (apply[mfLogHeight] != kMainFormUnset)
         SetLogHeight(apply[mfLogHeight]);
 
-    m_savedAutoWrite = cbAutoWrite->isChecked();
-    m_savedNeedComPort = isNeedComPort->isChecked();
+    savedAutoWrite_ = cbAutoWrite->isChecked();
+    savedNeedComPort_ = isNeedComPort->isChecked();
     // Options tick boxes, never untick them.
-    if (m_options.autoWrite)
+    if (options_.autoWrite)
         cbAutoWrite->setChecked(true);
-    if (m_options.disableFtdi)
+    if (options_.disableFtdi)
         cbDisableFTDI->setChecked(true);
-    if (m_options.startApp)
+    if (options_.startApp)
         cbStartApp->setChecked(true);
-    if (m_options.useStartLoader)
+    if (options_.useStartLoader)
         cbStartLoader->setChecked(true);
     // COM-port mode for this run only, like autowrite.
-    if (!m_options.comportName.isEmpty())
+    if (!options_.comportName.isEmpty())
         isNeedComPort->setChecked(true);
     if (cbExternFirmware->isChecked())
         cbExternFirmwareClick();
@@ -110,7 +110,7 @@ void TMainForm::PlaceOuter(const QRect& outer)
 
 void TMainForm::WatchForFrame()
 {
-    if (!m_pendingOuter)
+    if (!pendingOuter_)
         return;
     // Not every window manager's framing reaches the window as an event of its own, so
     // the window also looks for its frame for a while (and gives up where none comes,
@@ -119,8 +119,8 @@ void TMainForm::WatchForFrame()
     watch->setInterval(kFrameWatchMs);
     connect(watch, &QTimer::timeout, this, [this, watch, ticks = 0]() mutable {
         PlaceOuterOnceFramed();
-        if (!m_pendingOuter || ++ticks >= kFrameWatchTicks) {
-            m_pendingOuter.reset();
+        if (!pendingOuter_ || ++ticks >= kFrameWatchTicks) {
+            pendingOuter_.reset();
             watch->stop();
             watch->deleteLater();
         }
@@ -130,15 +130,15 @@ void TMainForm::WatchForFrame()
 
 void TMainForm::PlaceOuterOnceFramed()
 {
-    if (!m_pendingOuter)
+    if (!pendingOuter_)
         return;
     const QRect frame = OuterGeometry();
     // A frame that does not hold the window is one the window manager is still building.
     if (frame == geometry() || !frame.contains(geometry()))
         return;
-    const QRect outer = *m_pendingOuter;
+    const QRect outer = *pendingOuter_;
     // Once only: a window manager that changes its frame later gets no answer from us.
-    m_pendingOuter.reset();
+    pendingOuter_.reset();
     if (frame != outer)
         PlaceOuter(outer);
 }
@@ -161,7 +161,7 @@ bool TMainForm::event(QEvent* event)
 void TMainForm::SaveSettings()
 {
     // A window whose start-up never ran has no exeDir and nothing to keep.
-    if (!m_started)
+    if (!started_)
         return;
     TMainFormValues values = UnsetMainForm();
     const QRect outer = OuterGeometry();
@@ -172,14 +172,14 @@ void TMainForm::SaveSettings()
     values[mfLogHeight] = LogHeight();
     for (const TBoxField& saved : kSavedBoxes)
         values[saved.Field] = (this->*saved.Box)->isChecked() ? 1 : 0;
-    if (m_options.autoWrite)
-        values[mfAutoWrite] = m_savedAutoWrite ? 1 : 0;
-    if (!m_options.comportName.isEmpty())
-        values[mfNeedComPort] = m_savedNeedComPort ? 1 : 0;
+    if (options_.autoWrite)
+        values[mfAutoWrite] = savedAutoWrite_ ? 1 : 0;
+    if (!options_.comportName.isEmpty())
+        values[mfNeedComPort] = savedNeedComPort_ ? 1 : 0;
     QStringList files;
     for (int i = 0; i < edFWFile->count(); ++i)
         files << edFWFile->itemText(i);
-    WriteSettingsFile(SettingsFilePath(m_exeDir), values, edFWFile->currentText(), files);
+    WriteSettingsFile(SettingsFilePath(exeDir_), values, edFWFile->currentText(), files);
 }
 
 }  // namespace ql

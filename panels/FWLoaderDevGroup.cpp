@@ -53,16 +53,16 @@ int Right(const QWidget* widget) { return widget->x() + widget->width(); }
 class TCaptionRow : public QObject {
 public:
     TCaptionRow(TFWLoaderDevGroup& panel, int bootloaderX)
-        : QObject(panel.Box), m_panel(panel), m_box(panel.Box), m_bootloaderX(bootloaderX),
-          m_designWidth(panel.Box->width())
+        : QObject(panel.Box), panel_(panel), box_(panel.Box), bootloaderX_(bootloaderX),
+          designWidth_(panel.Box->width())
     {
-        m_box->installEventFilter(this);
+        box_->installEventFilter(this);
         Place();
     }
 
     void Place()
     {
-        const TFWLoaderDevGroup& p = m_panel;
+        const TFWLoaderDevGroup& p = panel_;
         p.SerialValue->move(std::max(kSerialValueX, Right(p.SerialCaption) + kTextGap), kValueTop);
         p.FirmwareCaption->move(std::max(kFirmwareCaptionX, Right(p.SerialValue) + kTextGap), kCaptionTop);
         p.FirmwareValue->move(std::max(kFirmwareValueX, Right(p.FirmwareCaption) + kTextGap), kValueTop);
@@ -70,7 +70,7 @@ public:
         const int valueOffset = std::max(kBootloaderValueOffset, p.BootloaderCaption->width() + kTextGap);
         const int pairWidth = valueOffset + p.BootloaderValue->width();
         p.Box->setMinimumWidth(leftEnd + pairWidth + kPanelMargin);
-        int x = m_bootloaderX + p.Box->width() - m_designWidth;
+        int x = bootloaderX_ + p.Box->width() - designWidth_;
         x = std::max(std::min(x, p.Box->width() - kPanelMargin - pairWidth), leftEnd);
         p.BootloaderCaption->move(x, kCaptionTop);
         p.BootloaderValue->move(x + valueOffset, kValueTop);
@@ -81,16 +81,16 @@ protected:
     {
         // Compared as a plain widget: events reach the filter while the box is being
         // destroyed, when it is no group box any more.
-        if (watched == m_box && event->type() == QEvent::Resize)
+        if (watched == box_ && event->type() == QEvent::Resize)
             Place();
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    TFWLoaderDevGroup& m_panel;
-    QWidget* m_box;
-    int m_bootloaderX;   // where the design puts the bootloader caption for the width at creation
-    int m_designWidth;   // the box's width at creation
+    TFWLoaderDevGroup& panel_;
+    QWidget* box_;
+    int bootloaderX_;   // where the design puts the bootloader caption for the width at creation
+    int designWidth_;   // the box's width at creation
 };
 
 namespace {
