@@ -30,8 +30,13 @@ TDiscoveryController::~TDiscoveryController() { Stop(); }
 
 void TDiscoveryController::StartDiscovery()
 {
-    if (pass_)
+    // A device change while a pass runs may come after the pass listed the devices: the
+    // request is kept and served by one more pass once this one is merged, so a tracker
+    // plugged in meanwhile is not left unseen until the next change.
+    if (pass_) {
+        passAgain_ = true;
         return;
+    }
     qCDebug(lcDiscovery, "pass started at %lld", MonotonicMs());
     pass_ = std::make_unique<TReadVersion>(
         context_.Devices, channel_, context_.HandOver, view_, context_.Live, context_.Options.serial,
@@ -48,6 +53,7 @@ void TDiscoveryController::MergeDiscovery()
     if (pass.ErrorCode != 0) {
         LogDeviceMessage(view_, lkError, 0, msg::SearchError, pass.ElapsedMs, pass.ErrorCode, pass.LastResponseCode);
         pass_.reset();
+        StartPassAskedMeanwhile();
         return;
     }
     TDeviceList& list = context_.Devices;
@@ -91,10 +97,20 @@ void TDiscoveryController::MergeDiscovery()
     // The one COM port is closed after each pass; a write session that holds it keeps it.
     channel_.ComClose();
     pass_.reset();
+    StartPassAskedMeanwhile();
+}
+
+void TDiscoveryController::StartPassAskedMeanwhile()
+{
+    if (!passAgain_)
+        return;
+    passAgain_ = false;
+    StartDiscovery();
 }
 
 void TDiscoveryController::Stop()
 {
+    passAgain_ = false;
     if (!pass_)
         return;
     pass_->RequestStop();

@@ -30,11 +30,14 @@ public:
     bool PassRunning() const { return pass_ != nullptr; }
 
 private:
+    void StartPassAskedMeanwhile();
+
     TDeviceView& view_;
     TDeviceContext context_;
     TDeviceChannel& channel_;
     TWriteController& writes_;
     std::unique_ptr<TReadVersion> pass_;  // DiscoveryThread
+    bool passAgain_ = false;              // a pass was asked for while this one ran
 };
 
 }  // namespace ql

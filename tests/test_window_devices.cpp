@@ -72,6 +72,31 @@ TEST_F(WindowDevices, AMergeShowsNewDevicesWithPanelsAndLines)
     EXPECT_EQ(w.DevPanel->minimumHeight(), 96);
 }
 
+// A device change while a pass runs may come after the pass listed the devices: one
+// more pass follows, so the tracker plugged in meanwhile is found.
+TEST_F(WindowDevices, ADeviceChangeDuringAPassIsServedByTheNextPass)
+{
+    sim::TSimTracker slow;
+    slow.Serial = 1000001;
+    slow.Link = sim::TSimLink::MakerUsb;
+    slow.Faults.ReplyDelayMs = 90;  // keeps the pass busy past the 100 ms debounce
+    ASSERT_TRUE(sim.AddTracker(slow));
+    TMainForm& w = ShowWithControllers();
+    // The pass lists the devices before it identifies them: once the slow tracker is asked,
+    // the list is made.
+    ASSERT_TRUE(PumpUntil([&] { return !sim.Trace(slow.Serial).empty(); }, kPassMs));
+    ASSERT_TRUE(controllers->Discovery().PassRunning());
+    sim::TSimTracker late;
+    late.Serial = 1000002;
+    late.Link = sim::TSimLink::MakerUsb;
+    late.UsbTag = 2;
+    ASSERT_TRUE(sim.AddTracker(late));
+    w.RestartDevTimer();  // as the system's notification of the new device does
+    ASSERT_TRUE(PumpUntil([&] { return Entry(1000002) != nullptr; }, kPassMs))
+        << LogLines().join(u'\n').toStdString();
+    EXPECT_NE(Entry(1000001), nullptr);
+}
+
 TEST_F(WindowDevices, TheButtonWritesTheDeviceAndTheEndReportTurnsGreen)
 {
     sim::TSimTracker boot;
