@@ -18,7 +18,7 @@ struct TKeyword {
     bool LoaderOptions::*Field;
 };
 
-const std::array<TKeyword, 8> kKeywords = {{
+const std::array<TKeyword, 9> kKeywords = {{
     {"externfirmware", &LoaderOptions::externFirmware},
     {"dontcheckcpbl", &LoaderOptions::dontCheckCpbl},
     {"autowrite", &LoaderOptions::autoWrite},
@@ -27,6 +27,7 @@ const std::array<TKeyword, 8> kKeywords = {{
     {"autoclose", &LoaderOptions::autoClose},
     {"usestartloader", &LoaderOptions::useStartLoader},
     {"console", &LoaderOptions::console},
+    {"json", &LoaderOptions::json},
 }};
 
 bool IsFirmwareFile(const QString& typed)

@@ -12,6 +12,9 @@
 #include "core/MessageFormat.h"
 #include "firmware/FirmwareBlock.h"
 #include "firmware/FirmwareVersion.h"
+#include "writing/WriteOutcome.h"
+
+#include <cstdint>
 
 namespace ql {
 
@@ -40,6 +43,12 @@ public:
     // Whether a completed write closes the program (option or check box), and the close.
     virtual bool AutoCloseApplies() const = 0;
     virtual void CloseAfterSuccessfulWrite() = 0;
+
+    // What a record of the run for machines also takes, beyond the panels: a session's
+    // progress in parts, a device's entry about to leave the list, a session's end.
+    virtual void ProgressParts(TDevEntry& /*entry*/, uint32_t /*done*/, uint32_t /*total*/, int /*percent*/) {}
+    virtual void DeviceGone(TDevEntry& /*entry*/) {}
+    virtual void SessionEnded(TDevEntry& /*entry*/, const TWriteOutcome& /*outcome*/) {}
 
 protected:
     ~TDeviceView() override = default;
@@ -77,7 +86,7 @@ struct TDeviceContext {
 template <typename... Args>
 void LogDeviceMessage(TLogSink& log, TLogKind kind, int device, int message, const Args&... args)
 {
-    log.LogDeviceText(kind, device, FormatText(Msg(message), args...));
+    log.LogMessageText(kind, device, message, FormatText(Msg(message), args...));
 }
 
 }  // namespace ql

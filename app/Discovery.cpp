@@ -65,6 +65,7 @@ void TDiscoveryController::MergeDiscovery()
             // A device being written stays until its session has ended.
             if (entry.Gone.load() && entry.Writer.load() == nullptr) {
                 LogDeviceMessage(view_, lkInfo, entry.SerialNumber, msg::DeviceDisconnected);
+                view_.DeviceGone(entry);
                 it = list.Entries.erase(it);
             } else {
                 ++it;

@@ -30,6 +30,10 @@ struct LoaderOptions {
     QString fwFile;
     // Every log line also goes to standard output.
     bool console = false;
+    // Every log line, progress step, panel status and device found or gone also as one JSON
+    // object a line on standard output, and a summary at the end; takes standard output
+    // from "console".
+    bool json = false;
     // COM-port mode for this run with this port (letter case as typed); empty: off.
     QString comportName;
 };

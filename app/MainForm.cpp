@@ -86,7 +86,8 @@ void WriteConsoleLine(const QString& line)
 }  // namespace
 
 TMainForm::TMainForm(const LoaderOptions& options, QWidget* parent)
-    : QWidget(parent), options_(options), binders_(SystemDriverBinders())
+    : QWidget(parent), options_(options), binders_(SystemDriverBinders()),
+      json_(options.json ? std::make_unique<TJsonLog>() : nullptr)
 {
     BuildControls();
     WireLiveOptions();
@@ -423,18 +424,19 @@ bool TMainForm::LoadFirmware(FirmwareList& list, TFirmwareVersion& version)
     }
     if (!loaded) {
         list.clear();
-        LogMessage(lkError, Msg(msg::FirmwareLoadError));
+        LogCatalogue(*this, lkError, msg::FirmwareLoadError);
         return false;
     }
+    loadedImage_ = version;
     lblFileVer->setText(VersionText(version));
     lblFirmwDate->setText(DateText(version));
     FitControlsToTexts();
     if (firmwareFromResource_)
-        LogDeviceText(lkInfo, 0, Msg(msg::FirmwareLoadedFromResource));
+        LogCatalogue(*this, lkInfo, msg::FirmwareLoadedFromResource);
     else
         LogDeviceText(lkInfo, 0, Msg(msg::FirmwareLoadedFromFile) + edFWFile->currentText() + u'"');
-    LogMessage(lkInfo, Msg(msg::ImageVersionIs), VersionText(version));
-    LogMessage(lkInfo, Msg(msg::ImageDateIs), DateText(version));
+    ql::LogDeviceMessage(*this, lkInfo, 0, msg::ImageVersionIs, VersionText(version));
+    ql::LogDeviceMessage(*this, lkInfo, 0, msg::ImageDateIs, DateText(version));
     return true;
 }
 
@@ -449,9 +451,34 @@ void TMainForm::CreateDevicePanel(TDevEntry& entry)
             commands_->UpdateButtonClick(*device);
     });
     entry.Panel = std::move(panel);
+    if (json_)
+        json_->Found(entry);
 }
 
-void TMainForm::SetStatus(TDevEntry& entry, const QString& text, TLogKind kind) { SetPanelStatus(entry, text, kind); }
+void TMainForm::SetStatus(TDevEntry& entry, const QString& text, TLogKind kind)
+{
+    SetPanelStatus(entry, text, kind);
+    if (json_)
+        json_->Status(entry.SerialNumber, kind, text);
+}
+
+void TMainForm::ProgressParts(TDevEntry& entry, uint32_t done, uint32_t total, int percent)
+{
+    if (json_)
+        json_->Progress(entry.SerialNumber, done, total, percent);
+}
+
+void TMainForm::DeviceGone(TDevEntry& entry)
+{
+    if (json_)
+        json_->Gone(entry);
+}
+
+void TMainForm::SessionEnded(TDevEntry& entry, const TWriteOutcome& outcome)
+{
+    if (json_)
+        json_->SessionEnded(entry, outcome);
+}
 
 void TMainForm::SetProgress(TDevEntry& entry, int percent)
 {
@@ -483,13 +510,26 @@ void TMainForm::LogText(TLogKind kind, const QString& line)
     reLog->AppendLine(kind, line);
     if (cbWritelogToFile->isChecked() && !exeDir_.isEmpty())
         AppendLogFile(exeDir_, line);
-    if (options_.console)
+    // One format a stream: with "json" standard output carries the JSON lines only.
+    if (options_.console && !json_)
         WriteConsoleLine(line);
+}
+
+void TMainForm::LogLine(TLogKind kind, int device, int message, const QString& text)
+{
+    LogText(kind, DevicePrefix(device) + text);
+    if (json_)
+        json_->Line(kind, device, message, text);
 }
 
 void TMainForm::LogDeviceText(TLogKind kind, int device, const QString& text)
 {
-    LogText(kind, DevicePrefix(device) + text);
+    LogLine(kind, device, kNoCatalogueMessage, text);
+}
+
+void TMainForm::LogMessageText(TLogKind kind, int device, int message, const QString& text)
+{
+    LogLine(kind, device, message, text);
 }
 
 int TMainForm::LogHeight() const { return reLog->height(); }
@@ -514,6 +554,10 @@ void TMainForm::FormDestroy()
             commands_->CloseLink(*entry);
     }
     devices_.Entries.clear();
+    // Last, after every thread has stopped: nothing is logged after the summary. However
+    // the run ends (a close, the automatic close, a stop by signal) it comes here.
+    if (json_)
+        json_->Summary(loadedImage_ ? &*loadedImage_ : nullptr);
 }
 
 }  // namespace ql

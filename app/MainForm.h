@@ -12,6 +12,7 @@
 
 #include "app/DeviceView.h"
 #include "app/DriverCheck.h"
+#include "app/JsonLog.h"
 #include "app/LoaderOptions.h"
 #include "core/MessageFormat.h"
 #include "devices/DeviceList.h"
@@ -24,6 +25,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QCheckBox;
@@ -86,6 +88,9 @@ public:
     void EnableUpdate(TDevEntry& entry, bool enabled) override;
     bool AutoCloseApplies() const override;
     void CloseAfterSuccessfulWrite() override;  // exit code 1
+    void ProgressParts(TDevEntry& entry, uint32_t done, uint32_t total, int percent) override;
+    void DeviceGone(TDevEntry& entry) override;
+    void SessionEnded(TDevEntry& entry, const TWriteOutcome& outcome) override;
     int ExitCode() const { return exitCode_; }
 
     // Restarts the 100 ms one-shot discovery timer.
@@ -94,6 +99,7 @@ public:
     // --- log ---------------------------------------------------------------------
     void LogText(TLogKind kind, const QString& line);
     void LogDeviceText(TLogKind kind, int device, const QString& text) override;
+    void LogMessageText(TLogKind kind, int device, int message, const QString& text) override;
     template <typename... Args>
     void LogMessage(TLogKind kind, const QString& format, const Args&... args)
     {
@@ -183,6 +189,8 @@ private:
     void StartDeviceEvents();
     void ShowErrorBox(const QString& text);
     void FormDestroy();
+    // One line to the pane, the daily file, and standard output as text or as JSON.
+    void LogLine(TLogKind kind, int device, int message, const QString& text);
 
     LoaderOptions options_;
     TLiveOptions live_;
@@ -205,6 +213,8 @@ private:
     bool started_ = false;  // the start-up sequence has run: the settings may be saved
     bool firmwareFromResource_ = false;
     TFirmwareVersion currentVersion_;
+    std::unique_ptr<TJsonLog> json_;            // the "json" keyword's record of the run
+    std::optional<TFirmwareVersion> loadedImage_;  // the last image loaded, for its summary
 };
 
 }  // namespace ql

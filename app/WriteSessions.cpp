@@ -40,7 +40,11 @@ void TWriteController::StartWrite(TDevEntry& device)
     thread->Session.LoadFirmware = [this](FirmwareList& blocks, TFirmwareVersion& version) {
         return view_.LoadFirmware(blocks, version);
     };
-    thread->Session.Progress = [this, device = &device](int percent) { view_.SetProgress(*device, percent); };
+    // Runs while the session waits for it, so its counts are read at rest.
+    thread->Session.Progress = [this, device = &device, session = &thread->Session](int percent) {
+        view_.SetProgress(*device, percent);
+        view_.ProgressParts(*device, session->PartsDone, session->PartsTotal, percent);
+    };
     thread->Session.DontCheckCompatibility = context_.Options.dontCheckCpbl;
     TWriteThread* const started = thread.get();
     device.Writer.store(started);
@@ -71,15 +75,18 @@ void TWriteController::WriteFinished(TWriteThread* thread)
                                : incompatible ? Msg(msg::StatusNotCompatible)
                                               : FormatText(Msg(msg::StatusUpdateError), outcome.ErrorCode);
         view_.SetStatus(device, status, lkError);
-        const QString line = locked         ? Msg(msg::SettingsProtected)
-                             : incompatible ? Msg(msg::NotCompatible)
-                                            : FormatText(Msg(msg::UpdateError), outcome.ElapsedMs, outcome.ErrorCode,
-                                                         outcome.LastResponseCode);
-        view_.LogDeviceText(lkError, device.SerialNumber, line);
+        if (locked)
+            LogDeviceMessage(view_, lkError, device.SerialNumber, msg::SettingsProtected);
+        else if (incompatible)
+            LogDeviceMessage(view_, lkError, device.SerialNumber, msg::NotCompatible);
+        else
+            LogDeviceMessage(view_, lkError, device.SerialNumber, msg::UpdateError, outcome.ElapsedMs,
+                             outcome.ErrorCode, outcome.LastResponseCode);
     } else {
         view_.SetStatus(device, Msg(msg::StatusUpdateDone), lkSuccess);
         LogDeviceMessage(view_, lkInfo, device.SerialNumber, msg::UpdateDone, outcome.ElapsedMs);
     }
+    view_.SessionEnded(device, outcome);
     // The first completed session closes the program; the others still end normally.
     if (outcome.Completed && view_.AutoCloseApplies())
         view_.CloseAfterSuccessfulWrite();
@@ -94,6 +101,7 @@ void TWriteController::WriteFinished(TWriteThread* thread)
     view_.EnableUpdate(device, true);
     if (device.Gone.load()) {
         LogDeviceMessage(view_, lkInfo, device.SerialNumber, msg::DeviceDisconnected);
+        view_.DeviceGone(device);
         auto& entries = context_.Devices.Entries;
         entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const auto& e) { return e.get() == &device; }),
                       entries.end());

@@ -21,7 +21,8 @@ public:
     template <typename... Args>
     void Message(TLogKind kind, int device, int message, const Args&... args)
     {
-        Text(kind, device, FormatText(Msg(message), args...));
+        const QString text = FormatText(Msg(message), args...);
+        handOver_.RunOnUiThread([&] { sink_.LogMessageText(kind, device, message, text); });
     }
 
 private:

@@ -7,7 +7,7 @@ namespace ql {
 
 void LogCatalogue(TLogSink& sink, TLogKind kind, int message)
 {
-    sink.LogDeviceText(kind, 0, Msg(message));
+    sink.LogMessageText(kind, 0, message, Msg(message));
 }
 
 QString DevicePrefix(int device)

@@ -14,6 +14,12 @@ public:
     virtual ~TLogSink() = default;
     // One finished text for a device (0 = no device); the sink adds the line prefix.
     virtual void LogDeviceText(TLogKind kind, int device, const QString& text) = 0;
+    // The same for a catalogue message's text, with the message's number for a sink that
+    // records it; others take it as any text.
+    virtual void LogMessageText(TLogKind kind, int device, int /*message*/, const QString& text)
+    {
+        LogDeviceText(kind, device, text);
+    }
 };
 
 // A catalogue message without a device, as LogMessage writes it.

@@ -21,7 +21,7 @@ QString Describe(const LoaderOptions& o)
         {"dontCheckCpbl", o.dontCheckCpbl},   {"autoWrite", o.autoWrite},
         {"disableFtdi", o.disableFtdi},       {"startApp", o.startApp},
         {"autoClose", o.autoClose},           {"useStartLoader", o.useStartLoader},
-        {"console", o.console},
+        {"console", o.console},               {"json", o.json},
     };
     for (const auto& [name, value] : flags) {
         if (value)
@@ -86,6 +86,7 @@ TEST_F(CommandLine, Keywords)
         {{"autoclose"}, "autoClose"},
         {{"usestartloader"}, "useStartLoader"},
         {{"-Console"}, "console"},
+        {{"/JSON", "console"}, "console json"},
         {{"startapp", "unknown", "autoclose"}, "startApp autoClose"},
     });
 }
