@@ -1,7 +1,9 @@
 #pragma once
 // The start-up check of the two driver libraries: each is bound unless it is bound
-// already. One missing library is logged in red and the loader carries on with the
-// other; with neither, the caller tells the user and ends the program.
+// already. Without FTDI's library the bridges are reached through the system's own
+// driver, which the log says as an Info line; a missing maker library is logged in red.
+// Only when no tracker could be reached at all does the caller tell the user and end
+// the program.
 
 #include "core/LogSink.h"
 
@@ -17,8 +19,9 @@ struct TDriverBinders {
 // LoadFtdiLibrary and LoadQlusbLibrary.
 TDriverBinders SystemDriverBinders();
 
-// Binds both; false when neither is available (nothing is logged then: the caller shows
-// message 2). One missing: message 0 or 1 is logged as an Error line.
+// Binds both; false when no tracker could be reached (nothing is logged then: the caller
+// shows message 2). Without the FTDI library the Info line of the kernel's driver is
+// logged, without the maker's library message 1 as an Error line.
 bool CheckDriverLibraries(const TDriverBinders& binders, TLogSink& log);
 
 }  // namespace ql

@@ -124,6 +124,10 @@ const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
     /* 87 */ u"Доступ к %s дают права группы \"%s\": добавьте пользователя в эту группу и войдите в систему заново",
     /* 88 */ u"COM-порт %s не допускает монопольного доступа: %s",
     /* 89 */ u"Отказ COM-порта %s: %s",
+    /* 90 */ u"Библиотека FTDI не установлена: приборы за мостами FTDI доступны через драйвер системы",
+    /* 91 */ u"Таймер задержки моста FTDI %s не изменить: ответы приборов ждут в мосте до его срабатывания; правило udev из пакета qlfwloader убирает это ожидание",
+    /* 92 */ u"Порт моста FTDI %s не открывается: %s",
+    /* 93 */ u"Доступ к %s дает правило udev из пакета qlfwloader (после его установки подключите мост заново) или права группы \"%s\": добавьте пользователя в эту группу и войдите в систему заново",
     // English
     /*  0 */ u"FTDI device driver is not installed",
     /*  1 */ u"Morvessan device driver is not installed",
@@ -238,6 +242,10 @@ const char16_t* const kTexts[kLanguageCount * kMessageCount] = {
     /* 87 */ u"Access to %s is given by membership of the group \"%s\": add the user to this group, then log in again",
     /* 88 */ u"COM port %s does not allow exclusive use: %s",
     /* 89 */ u"COM port %s failed: %s",
+    /* 90 */ u"The FTDI library is not installed: trackers behind FTDI bridges are reached through the system's driver",
+    /* 91 */ u"The latency timer of FTDI bridge %s cannot be set: replies wait in the bridge until it runs out; the udev rule of the qlfwloader package removes this wait",
+    /* 92 */ u"The serial port %s of an FTDI bridge cannot be opened: %s",
+    /* 93 */ u"Access to %s is given by the udev rule of the qlfwloader package (plug the bridge in again after installing it) or by membership of the group \"%s\": add the user to this group, then log in again",
 };
 
 std::atomic<int> g_currentLanguage{kRussian};

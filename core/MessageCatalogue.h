@@ -8,7 +8,7 @@ namespace ql {
 inline constexpr int kRussian = 0;
 inline constexpr int kEnglish = 1;
 inline constexpr int kLanguageCount = 2;
-inline constexpr int kMessageCount = 90;  // numbers 0..89
+inline constexpr int kMessageCount = 94;  // numbers 0..93
 
 // Every message by name: code outside the catalogue never writes a message number.
 namespace msg {
@@ -101,6 +101,10 @@ inline constexpr int ComPortCannotOpen = 86;
 inline constexpr int ComPortAccess = 87;
 inline constexpr int ComPortNotExclusive = 88;
 inline constexpr int ComPortFailed = 89;
+inline constexpr int FtdiThroughSystemDriver = 90;
+inline constexpr int BridgeLatencyWait = 91;
+inline constexpr int BridgeCannotOpen = 92;
+inline constexpr int BridgeAccess = 93;
 }  // namespace msg
 
 // The text of a message in a language. Table texts live as long as the program.

@@ -94,6 +94,9 @@ bool IdentifyDevice(TPassContext& pass, TDevEntry& device)
         pass.ErrorCode = kPassLinkOpen;
         return false;
     }
+    QString bridge;
+    if (pass.Channel.TakeBridgeLatencyNotice(bridge))
+        pass.PassLog(lkInfo, 0, msg::BridgeLatencyWait, bridge);
     FirmwareList blocks;
     TIdentifyScope scope{pass, device, blocks};
 

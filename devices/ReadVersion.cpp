@@ -7,6 +7,7 @@
 #include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"
+#include "links/KernelBridgeList.h"
 #include "core/LiveOptions.h"
 #include "platform/Tick.h"
 
@@ -162,8 +163,10 @@ void TReadVersion::Identify()
 void TReadVersion::EnumerateFtdi()
 {
     const TFtdiLibrary& ftdi = FtdiLibrary();
-    if (!ftdi.Available)
+    if (!ftdi.Available) {
+        EnumerateKernelFtdi();
         return;
+    }
     std::vector<ftdi::FT_DEVICE_LIST_INFO_NODE> records;
     bool complete = false;
     for (int attempt = 0; attempt < kFtdiListAttempts && !complete; ++attempt) {
@@ -196,6 +199,18 @@ void TReadVersion::EnumerateFtdi()
         if (FieldText(record.Description, sizeof(record.Description)) == kTrackerDescription)
             FoundList.push_back(std::make_unique<TDevEntry>(
                 FieldText(record.SerialNumber, sizeof(record.SerialNumber)), kNoUsbNumber, lkFtdi));
+    }
+}
+
+void TReadVersion::EnumerateKernelFtdi()
+{
+    for (const TKernelBridge& bridge : ListKernelBridges()) {
+        // A serial string that is no number names no tracker the loader can reach again
+        // (the port's open looks the bridge up by number).
+        if (SerialFromText(bridge.Serial) <= 0)
+            continue;
+        if (serialFilter_.isEmpty() || bridge.Serial == serialFilter_.toLatin1())
+            FoundList.push_back(std::make_unique<TDevEntry>(bridge.Serial, kNoUsbNumber, lkFtdi));
     }
 }
 

@@ -50,7 +50,9 @@ public:
     // The pass itself, on the calling thread.
     void Execute();
     void Search();
+    // Through D2XX when its library is bound, else the bridges of the kernel's driver.
     void EnumerateFtdi();
+    void EnumerateKernelFtdi();
     void EnumerateMakerUsb();
     void ProbeComPort();
 

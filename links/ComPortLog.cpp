@@ -20,6 +20,13 @@ QStringList ComPortFaultTexts(const TComPortFault& fault)
     case TComPortFault::Line:
         texts << FormatText(Msg(msg::ComPortFailed), fault.Path, fault.Reason);
         break;
+    case TComPortFault::BridgeOpen:
+        texts << FormatText(Msg(msg::BridgeCannotOpen), fault.Path, fault.Reason);
+        // A bridge is opened by whoever the package's udev rule lets in, or by the
+        // group that owns its node.
+        if (!fault.AccessGroup.isEmpty())
+            texts << FormatText(Msg(msg::BridgeAccess), fault.Path, fault.AccessGroup);
+        return texts;
     }
     if (!fault.AccessGroup.isEmpty())
         texts << FormatText(Msg(msg::ComPortAccess), fault.Path, fault.AccessGroup);

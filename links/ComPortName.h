@@ -20,7 +20,8 @@ struct TComPortFault {
         Open,        // open() or the exclusive lock refused the port
         Exclusive,   // the device does not take exclusive use (TIOCEXCL failed)
         Line,        // the open port failed while in use (hung up, unplugged)
-        Session      // a write session of this program holds the port
+        Session,     // a write session of this program holds the port
+        BridgeOpen   // an FTDI bridge's serial port (kernel driver) could not be opened
     };
     TStage Stage = None;
     QString Path;         // the device path that was tried

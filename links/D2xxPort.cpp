@@ -9,7 +9,7 @@
 
 namespace ql {
 
-bool TD2xxPort::Open(TLinkEntry& device)
+bool TD2xxPort::Open(TLinkEntry& device, TComPortFault* /*fault*/)
 {
     const TFtdiLibrary& ft = FtdiLibrary();
     if (!ft.Available)

@@ -9,7 +9,7 @@ namespace ql {
 
 class TD2xxPort : public TFtdiPort {
 public:
-    bool Open(TLinkEntry& device) override;
+    bool Open(TLinkEntry& device, TComPortFault* fault) override;
     void Close(TLinkEntry& device) override;
     bool IsOpen(const TLinkEntry& device) const override;
     bool Write(TLinkEntry& device, const uint8_t* bytes, int count, int& written) override;

@@ -18,7 +18,7 @@ TDeviceChannel::~TDeviceChannel() = default;
 TLink& TDeviceChannel::OwnLink(const TLinkEntry& device)
 {
     for (const TLinkRow& row : links_)
-        if (row.Kind == device.LinkKind)
+        if (row.Kind == device.LinkKind && (row.When == nullptr || row.When()))
             return *row.Link;
     return makerUsb_;
 }

@@ -18,7 +18,9 @@
 
 #include "links/ComLink.h"
 #include "links/D2xxPort.h"
+#include "links/DriverLibraries.h"
 #include "links/FtdiLink.h"
+#include "links/KernelTtyPort.h"
 #include "links/LinkEntry.h"
 #include "links/MakerUsbLink.h"
 
@@ -62,6 +64,10 @@ public:
     // when the device does not use the port).
     TComPortFault ComLineFault(const TLinkEntry& device) const { return com_.LineFault(device); }
 
+    // True once, after the first open of a bridge through the kernel's driver whose
+    // latency timer could not be set; node is that bridge's serial port.
+    bool TakeBridgeLatencyNotice(QString& node) { return kernelPort_.TakeLatencyNotice(node); }
+
     // The COM port itself, opened for no particular device. Raw frames carry at most 100
     // bytes, tunnel frames 90 bytes of payload; a larger one is refused with nothing sent.
     bool ComOpen(TComPortFault* fault = nullptr) { return com_.OpenForAnyone(fault); }
@@ -89,8 +95,8 @@ private:
     enum class TLinkUse { Open, InUse };
     // The link a call for device goes through.
     TLink& ChooseLink(TLinkUse use, const TLinkEntry& device);
-    // The link of the device's kind; a kind without a row goes through the maker's
-    // library.
+    // The link of the device's kind: the first row of its kind whose condition holds; a
+    // kind without a row goes through the maker's library.
     TLink& OwnLink(const TLinkEntry& device);
 
     // Sends a raw fixed request and waits for its raw reply frame; the frame length.
@@ -99,17 +105,23 @@ private:
     struct TLinkRow {
         int32_t Kind;
         TLink* Link;
+        bool (*When)();  // null: always
     };
 
     const TLiveOptions& options_;
     TD2xxPort d2xxPort_;
+    TKernelTtyPort kernelPort_;
     TFtdiLink ftdi_{d2xxPort_};
+    TFtdiLink kernelFtdi_{kernelPort_};
     TMakerUsbLink makerUsb_;
     TComLink com_;
-    const std::array<TLinkRow, 3> links_{{
-        {lkFtdi, &ftdi_},
-        {lkMakerUsb, &makerUsb_},
-        {lkComPort, &com_},
+    // FTDI bridges through D2XX when its library is bound, else through the kernel's
+    // driver.
+    const std::array<TLinkRow, 4> links_{{
+        {lkFtdi, &ftdi_, &FtdiLibraryBound},
+        {lkFtdi, &kernelFtdi_, nullptr},
+        {lkMakerUsb, &makerUsb_, nullptr},
+        {lkComPort, &com_, nullptr},
     }};
 };
 

@@ -81,4 +81,6 @@ bool LoadQlusbLibrary()
 const TFtdiLibrary& FtdiLibrary() { return gFtdi; }
 const TQlusbLibrary& QlusbLibrary() { return gQlusb; }
 
+bool FtdiLibraryBound() { return FtdiLibrary().Available; }
+
 }  // namespace ql

@@ -39,4 +39,7 @@ bool LoadQlusbLibrary();
 const TFtdiLibrary& FtdiLibrary();
 const TQlusbLibrary& QlusbLibrary();
 
+// FtdiLibrary().Available.
+bool FtdiLibraryBound();
+
 }  // namespace ql

@@ -7,9 +7,9 @@
 
 namespace ql {
 
-bool TFtdiLink::Open(TLinkEntry& device, TComPortFault* /*fault*/)
+bool TFtdiLink::Open(TLinkEntry& device, TComPortFault* fault)
 {
-    return port_.Open(device);
+    return port_.Open(device, fault);
 }
 
 void TFtdiLink::Close(TLinkEntry& device)

@@ -3,6 +3,7 @@
 // same dialogue runs over FTDI's D2XX library or any other way of reaching the bridge.
 // A port keeps its handle in the device's link entry.
 
+#include "links/ComPortName.h"
 #include "links/LinkEntry.h"
 
 #include <cstdint>
@@ -14,8 +15,9 @@ public:
     virtual ~TFtdiPort() = default;
 
     // Opens the bridge whose serial-number text is the device's number, with the FTDI
-    // link's read and write time-outs.
-    virtual bool Open(TLinkEntry& device) = 0;
+    // link's read and write time-outs. A port that can tell why a bridge could not be
+    // opened says so in fault (when given); the others leave it as it is.
+    virtual bool Open(TLinkEntry& device, TComPortFault* fault) = 0;
     // Forgets the handle; a closed port is left be.
     virtual void Close(TLinkEntry& device) = 0;
     // The bridge is open and its back-end usable.

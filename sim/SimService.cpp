@@ -2,6 +2,7 @@
 
 #include "links/LoaderRecord.h"
 #include "sim/ComLinePacing.h"
+#include "sim/KernelFtdiLine.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/TrackerCommands.h"
 
@@ -50,9 +51,13 @@ struct TSimService::TSlot {
     TComLineParser Line;
     TRequestAssembler Assembler;
     TComLinePacing Pacing;
+    // Trackers behind a bridge of the kernel's driver (their assembler is the one above)
+    TKernelFtdiLine Kernel;
 
     const TSimTracker& Config() const { return Device.Config; }
     bool IsCom() const { return Config().Link == TSimLink::ComPort; }
+    bool IsKernel() const { return Kernel.IsOpen(); }
+    bool KernelLineGone = false;  // its descriptor failed: no longer watched
     int Baud() const { return Config().Faults.PaceBaud; }
 };
 
@@ -160,11 +165,26 @@ TSimService::TSlot* TSimService::FindById(uint64_t id)
 
 bool TSimService::AddTracker(const TSimTracker& tracker)
 {
+    return Add(tracker, -1, QString());
+}
+
+bool TSimService::AddKernelFtdiTracker(const TSimTracker& tracker, int lineFd,
+                                       const QString& latencyTimerPath)
+{
+    if (tracker.Link != TSimLink::Ftdi || lineFd < 0)
+        return false;
+    return Add(tracker, lineFd, latencyTimerPath);
+}
+
+bool TSimService::Add(const TSimTracker& tracker, int lineFd, const QString& latencyTimerPath)
+{
     std::lock_guard guard(Lock);
     if (tracker.Serial == 0 || Find(tracker.Serial))
         return false;
     auto slot = std::make_unique<TSlot>(tracker);
     if (slot->IsCom() && !slot->Pty.Open())
+        return false;
+    if (lineFd >= 0 && !slot->Kernel.Open(lineFd, latencyTimerPath))
         return false;
     slot->Id = NextSlotId++;
     Slots.push_back(std::move(slot));
@@ -302,6 +322,7 @@ int64_t TSimService::NextTimeoutUs(int64_t nowUs) const
         if (slot->BackAtUs >= 0)
             next = std::min(next, slot->BackAtUs);
         next = std::min(next, slot->Pacing.NextFlushUs(slot->Baud()));
+        next = std::min(next, slot->Kernel.NextFlushUs());
     }
     // Microseconds, not milliseconds: a paced line at 115200 baud takes a byte every
     // 87 us, and a wake-up rounded to the next millisecond would hold each reply back.
@@ -323,8 +344,8 @@ void TSimService::Run()
             owners.assign({0, 0});
             Server.Watch(fds, owners);
             for (const auto& slot : Slots) {
-                if (slot->IsCom()) {
-                    fds.push_back({slot->Pty.MasterFd(), POLLIN, 0});
+                if (slot->IsCom() || (slot->IsKernel() && !slot->KernelLineGone)) {
+                    fds.push_back({slot->IsCom() ? slot->Pty.MasterFd() : slot->Kernel.LineFd(), POLLIN, 0});
                     owners.push_back(slot->Id | kSlotBit);
                 }
             }
@@ -361,7 +382,7 @@ std::vector<wire::TListEntry> TSimService::ListTrackers(uint8_t kind)
     std::vector<wire::TListEntry> entries;
     for (const auto& slot : Slots) {
         const TSimTracker& t = slot->Config();
-        if (!slot->Present || t.Link != link)
+        if (!slot->Present || t.Link != link || slot->IsKernel())
             continue;
         const QByteArray text =
             link == TSimLink::Ftdi ? t.FtdiDescription.left(kMaxFtdiDescription) : QByteArray();
@@ -376,7 +397,7 @@ uint64_t TSimService::OpenTracker(uint8_t kind, uint16_t tag, const QByteArray& 
     TSlot* found = nullptr;
     for (const auto& slot : Slots) {
         const TSimTracker& t = slot->Config();
-        if (slot->Present && t.Link == link && QByteArray::number(t.Serial) == serialText
+        if (slot->Present && t.Link == link && !slot->IsKernel() && QByteArray::number(t.Serial) == serialText
             && (link == TSimLink::Ftdi || t.UsbTag == tag))
             found = slot.get();
     }
@@ -399,8 +420,30 @@ void TSimService::ConnectionClosed(uint64_t connectionId)
 
 // ---- the COM lines ----
 
+void TSimService::ReadKernelLine(TSlot& slot)
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(slot.Kernel.LineFd(), buffer, sizeof(buffer));
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            return;
+        if (n <= 0) {
+            slot.KernelLineGone = true;  // a hung-up line would wake the thread for ever
+            return;
+        }
+        slot.Assembler.Append(QByteArray(buffer, qsizetype(n)), NowUs() / kUsPerMs);
+        TAssembledRequest request;
+        while (slot.Assembler.Next(request))
+            Process(slot, request, 0);
+    }
+}
+
 void TSimService::ReadLine(TSlot& slot)
 {
+    if (slot.IsKernel()) {
+        ReadKernelLine(slot);
+        return;
+    }
     char buffer[4096];
     const int64_t nowUs = NowUs();
     for (;;) {
@@ -507,6 +550,7 @@ void TSimService::RunDue(int64_t nowUs)
         }
         if (slot->IsCom())
             slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());
+        slot->Kernel.Flush(nowUs);
     }
     if (changed)
         Events.DevicesChanged();
@@ -517,7 +561,11 @@ void TSimService::Deliver(const TPendingReply& reply)
     TSlot* slot = FindById(reply.SlotId);
     if (!slot)
         return;
-    if (reply.ConnectionId == 0) {
+    if (reply.ConnectionId == 0 && slot->IsKernel()) {
+        const int64_t nowUs = NowUs();
+        slot->Kernel.Queue(reply.Bytes, nowUs);
+        slot->Kernel.Flush(nowUs);
+    } else if (reply.ConnectionId == 0) {
         const int64_t nowUs = NowUs();
         slot->Pacing.Queue(reply.Bytes, nowUs);
         slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());

@@ -36,6 +36,7 @@ public:
     QString SocketPath() const { return ListenPath; }
 
     bool AddTracker(const TSimTracker& tracker);
+    bool AddKernelFtdiTracker(const TSimTracker& tracker, int lineFd, const QString& latencyTimerPath);
     bool RemoveTracker(uint32_t serial);
     bool SetFaults(uint32_t serial, const TSimFaults& faults);
     QString ComPortPath(uint32_t serial) const;
@@ -62,7 +63,9 @@ private:
 
     void Run();
     int64_t NextTimeoutUs(int64_t nowUs) const;
+    bool Add(const TSimTracker& tracker, int lineFd, const QString& latencyTimerPath);
     void ReadLine(TSlot& slot);
+    void ReadKernelLine(TSlot& slot);
     void HandleFrame(TSlot& slot, const TComFrame& frame);
     void Process(TSlot& slot, const TAssembledRequest& request, uint64_t connectionId);
     void Schedule(TSlot& slot, uint64_t connectionId, QByteArray bytes, TAfterReply after);

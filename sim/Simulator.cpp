@@ -31,6 +31,12 @@ bool TSimulator::AddTracker(const TSimTracker& tracker)
     return Service->AddTracker(tracker);
 }
 
+bool TSimulator::AddKernelFtdiTracker(const TSimTracker& tracker, int lineFd,
+                                      const QString& latencyTimerPath)
+{
+    return Service->AddKernelFtdiTracker(tracker, lineFd, latencyTimerPath);
+}
+
 bool TSimulator::RemoveTracker(uint32_t serial)
 {
     return Service->RemoveTracker(serial);

@@ -75,6 +75,11 @@ public:
     void Stop();
     QString SocketPath() const;          // the value of QLSIM_SOCKET for the stand-in libraries
     bool AddTracker(const TSimTracker& tracker);  // false: serial 0 or taken, or no pty
+    // A tracker behind an FTDI bridge of the kernel's driver (Link Ftdi): raw records on
+    // the line lineFd (a copy is taken; for a pseudo-terminal the master, whose slave is
+    // the bridge's serial port), replies held back by the bridge's latency timer, read
+    // from latencyTimerPath (16 ms without it). Not listed by the stand-in libraries.
+    bool AddKernelFtdiTracker(const TSimTracker& tracker, int lineFd, const QString& latencyTimerPath);
     bool RemoveTracker(uint32_t serial);
     bool SetFaults(uint32_t serial, const TSimFaults& faults);
     QString ComPortPath(uint32_t serial) const;   // pty slave path; empty for USB trackers

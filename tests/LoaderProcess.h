@@ -53,7 +53,10 @@ protected:
         QStringList all = arguments;
         if (platformOnCommandLine)
             all << "-platform" << "offscreen";
-        loader.start(Exe(), all);
+        if (launcher.Program.isEmpty())
+            loader.start(Exe(), all);
+        else
+            loader.start(launcher.Program, launcher.Arguments + QStringList{Exe()} + all);
         ASSERT_TRUE(loader.waitForStarted(kStartMs));
     }
     // Reads standard output until it holds text.
@@ -85,6 +88,11 @@ protected:
     QTemporaryDir dir;
     QMap<QString, QString> extraEnv;
     bool keepLibraryPath = false;
+    // A program that starts the loader (its arguments come before the loader's path).
+    struct {
+        QString Program;
+        QStringList Arguments;
+    } launcher;
 };
 
 }  // namespace ql::test
