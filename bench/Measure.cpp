@@ -15,6 +15,10 @@
 
 namespace ql::bench {
 
+namespace {
+constexpr char kPointsVariable[] = "QLBENCH_POINTS";
+}  // namespace
+
 double MeanSleepMs(uint32_t sleepMs, int count)
 {
     QElapsedTimer clock;
@@ -95,5 +99,16 @@ void PrintRow(const QString& figure, const QString& measured, const QString& tar
 }
 
 void PrintInfo(const QString& figure, const QString& measured) { Print(figure, measured, QStringLiteral("—"), "—"); }
+
+void PlotPoint(const QString& series, double x, double y)
+{
+    const QByteArray path = qgetenv(kPointsVariable);
+    if (path.isEmpty())
+        return;
+    QFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        return;
+    file.write(QStringLiteral("%1 %2 %3\n").arg(series).arg(x, 0, 'g', 10).arg(y, 0, 'g', 10).toUtf8());
+}
 
 }  // namespace ql::bench

@@ -43,4 +43,9 @@ void PrintRow(const QString& figure, const QString& measured, const QString& tar
 // A row that only reports (no target).
 void PrintInfo(const QString& figure, const QString& measured);
 
+// One point of a plotted series ("ftdi-scale", x = trackers, y = seconds), appended as a
+// line "series x y" to the file named by QLBENCH_POINTS; nothing when it is not set.
+// scripts/bench.sh collects the points and draws the plots of docs/PERFORMANCE.md.
+void PlotPoint(const QString& series, double x, double y);
+
 }  // namespace ql::bench
