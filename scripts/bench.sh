@@ -5,6 +5,8 @@
 #   figures: ftdi com usb scale-ftdi scale-com log startup (default: all, about 6 minutes;
 #   com alone takes about 90 s, the time of the image on a 115200-baud wire)
 # Exit status 1 when a program failed or a target was missed.
+# The programs' plotted points are kept in docs/bench-points.txt (the series of the figures
+# run replace their old points) and drawn with gnuplot into docs/*.svg.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh default >/dev/null
@@ -23,7 +25,9 @@ echo "| figure | measured | target | met |"
 echo "|---|---|---|---|"
 status=0
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
+points=$(mktemp)
+trap 'rm -f "$out" "$points"' EXIT
+export QLBENCH_POINTS="$points"
 for f in "${figures[@]}"; do
   case "$f" in
     ftdi)       cmd=(build/bench/bench_write link ftdi) ;;
@@ -44,4 +48,25 @@ for f in "${figures[@]}"; do
   grep -q '\*\*no\*\*' "$out" && status=1
   rm -f "$out.err"
 done
+
+# Each series measured now replaces its stored points; the others stay as they were.
+stored=docs/bench-points.txt
+if [ -s "$points" ]; then
+  kept=$(mktemp)
+  if [ -f "$stored" ]; then
+    awk 'NR == FNR { drop[$1] = 1; next } /^#/ { next } !($1 in drop)' "$points" "$stored" >"$kept"
+  fi
+  { echo "# series x y: written by scripts/bench.sh, drawn by bench/plots/*.gp"
+    cat "$kept" "$points"; } >"$stored"
+  rm -f "$kept"
+fi
+if [ -f "$stored" ]; then
+  for plot in bench/plots/*.gp; do
+    svg="docs/$(basename "$plot" .gp).svg"
+    if ! gnuplot -e "points='$stored'" -e "svg='$svg'" "$plot"; then
+      echo "bench.sh: cannot draw $svg" >&2
+      status=1
+    fi
+  done
+fi
 exit $status

@@ -12,7 +12,7 @@ declare -A need_packages=(
   [build]="cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libudev-dev libgtest-dev libumockdev-dev"
   [test]="dpkg-dev fakeroot file lintian desktop-file-utils appstream qt6-qpa-plugins xvfb openbox x11-utils fonts-dejavu-core xdotool imagemagick umockdev libumockdev-dev"
   [fuzz]="clang libclang-rt-14-dev xxd"
-  [bench]=""
+  [bench]="gnuplot-nox"
 )
 
 needs=("$@")
