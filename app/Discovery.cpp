@@ -49,6 +49,7 @@ void TDiscoveryController::MergeDiscovery()
     if (!pass_)
         return;
     pass_->Join();
+    ++passesEnded_;
     TReadVersion& pass = *pass_;
     if (pass.ErrorCode != 0) {
         LogDeviceMessage(view_, lkError, 0, msg::SearchError, pass.ElapsedMs, pass.ErrorCode, pass.LastResponseCode);

@@ -28,6 +28,9 @@ public:
     // Window destruction: asks a running pass to stop and waits for it.
     void Stop();
     bool PassRunning() const { return pass_ != nullptr; }
+    // How many passes have ended and been merged: a short pass may start and end between
+    // two looks at PassRunning, never between two looks at this count.
+    int PassesEnded() const { return passesEnded_; }
 
 private:
     void StartPassAskedMeanwhile();
@@ -38,6 +41,7 @@ private:
     TWriteController& writes_;
     std::unique_ptr<TReadVersion> pass_;  // DiscoveryThread
     bool passAgain_ = false;              // a pass was asked for while this one ran
+    int passesEnded_ = 0;
 };
 
 }  // namespace ql

@@ -30,6 +30,11 @@ protected:
         return Show();
     }
     bool PassDone() { return PumpUntil([&] { return !controllers->Discovery().PassRunning(); }, kSimPassMs); }
+    // Waits until a pass has ended after the given count of ended passes.
+    bool PassEndedAfter(int ended)
+    {
+        return PumpUntil([&] { return controllers->Discovery().PassesEnded() > ended; }, kSimPassMs);
+    }
     TDevEntry* Entry(int32_t serial) const { return FindDevice(form->DeviceList().Entries, serial); }
     bool Logged(const QString& line) const { return LogLines().contains(line); }
 
