@@ -19,6 +19,7 @@ TLogPane::TLogPane(QWidget* parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    SetMaximumLines(kLogPaneLines);
     repaint_.setSingleShot(true);
     repaint_.setInterval(kLogRepaintMs);
     // Enabling updates again repaints the pane once with every line added meanwhile.
@@ -35,6 +36,10 @@ void TLogPane::SetTabStopAfter(const QStringList& prefixes)
     setTabStopDistance(std::ceil(widest + metrics.horizontalAdvance(u' ')));
 }
 
+void TLogPane::SetMaximumLines(int lines) { document()->setMaximumBlockCount(lines); }
+
+int TLogPane::ShownLines() const { return document()->blockCount(); }
+
 void TLogPane::AppendLine(int kind, const QString& line)
 {
     if (!repaint_.isActive()) {
@@ -43,12 +48,17 @@ void TLogPane::AppendLine(int kind, const QString& line)
     }
     QTextCharFormat format;
     format.setForeground(KindColour(kind));
+    // One edit for the paragraph and its text, begun before the cursor moves to the end:
+    // the pane hears of the new paragraph once, and the move to the end does not shape
+    // the last line's text to find its place on screen.
     QTextCursor cursor(document());
+    cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     // The empty document already holds the first paragraph.
     if (lines_ > 0)
         cursor.insertBlock(QTextBlockFormat(), format);
     cursor.insertText(line, format);
+    cursor.endEditBlock();
     ++lines_;
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->maximum());

@@ -14,6 +14,10 @@
 namespace ql {
 
 inline constexpr int kLogRepaintMs = 40;
+// The newest lines the pane holds; older ones leave it (the daily file keeps every line).
+// A line costs the pane about 640 bytes, so a rack of 128 trackers written at once (some
+// 220 000 lines) would otherwise hold 140 MB, and a day of racks without end.
+inline constexpr int kLogPaneLines = 100000;
 
 class TLogPane : public QPlainTextEdit {
 public:
@@ -24,7 +28,9 @@ public:
     // pane's font), so the texts after a device prefix and after the no-device prefix
     // start in one column.
     void SetTabStopAfter(const QStringList& prefixes);
-    int LineCount() const { return lines_; }
+    int LineCount() const { return lines_; }  // every line added
+    int ShownLines() const;                   // the newest of them that the pane holds
+    void SetMaximumLines(int lines);
 
 private:
     int lines_ = 0;

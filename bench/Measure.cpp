@@ -47,6 +47,12 @@ double PeakResidentMiB()
     return 0;
 }
 
+bool ResetPeakResident()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
 qint64 MonotonicMs() { return QDeadlineTimer::current().deadline(); }
 
 double Percentile(std::vector<double> values, double fraction)

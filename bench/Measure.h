@@ -16,6 +16,10 @@ namespace ql::bench {
 double MeanSleepMs(uint32_t sleepMs, int count);
 double ProcessCpuSeconds();
 double PeakResidentMiB();
+// Starts the peak anew from the present resident size (/proc/self/clear_refs, "5"), so
+// that the next PeakResidentMiB is the peak of what ran since. False where the system
+// does not offer it; the peak then covers the process's whole life.
+bool ResetPeakResident();
 // Milliseconds of the system's monotonic clock, as the loader's diagnostic lines give them.
 qint64 MonotonicMs();
 double Percentile(std::vector<double> values, double fraction);
@@ -43,7 +47,7 @@ void PrintRow(const QString& figure, const QString& measured, const QString& tar
 // A row that only reports (no target).
 void PrintInfo(const QString& figure, const QString& measured);
 
-// One point of a plotted series ("ftdi-scale", x = trackers, y = seconds), appended as a
+// One point of a plotted series ("scale-ftdi", x = trackers, y = seconds), appended as a
 // line "series x y" to the file named by QLBENCH_POINTS; nothing when it is not set.
 // scripts/bench.sh collects the points and draws the plots of docs/PERFORMANCE.md.
 void PlotPoint(const QString& series, double x, double y);

@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <unistd.h>
+
 namespace ql::bench {
 namespace {
 
@@ -87,6 +89,22 @@ QString TSimProcess::ComPortPath(uint32_t serial)
         if (tracker.toObject().value("Serial").toInteger() == serial)
             return tracker.toObject().value("ComPort").toString();
     return {};
+}
+
+double TSimProcess::CpuSeconds() const
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process_.processId()));
+    if (process_.processId() <= 0 || !stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The name in parentheses may hold spaces: the fields are counted after its ")".
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    constexpr int kUtimeField = 11;  // field 14 of the line, the 12th after the name
+    constexpr int kStimeField = 12;
+    if (fields.size() <= kStimeField)
+        return -1;
+    const double ticks = fields[kUtimeField].toDouble() + fields[kStimeField].toDouble();
+    return ticks / double(::sysconf(_SC_CLK_TCK));
 }
 
 void TSimProcess::Stop()

@@ -26,6 +26,9 @@ public:
     // A COM tracker's line counters: bytes to and from the tracker.
     bool WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromTracker);
     QString ComPortPath(uint32_t serial);
+    // The simulator's CPU time so far (user and system, from /proc/PID/stat), so that a
+    // limit of the far end is not taken for one of the loader. Negative when unknown.
+    double CpuSeconds() const;
     void Stop();
 
 private:

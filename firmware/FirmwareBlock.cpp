@@ -17,7 +17,7 @@ std::unique_ptr<TFirmwareBlock> CreateFirmwareBlock(const uint8_t* bytes, uint32
     auto block = std::make_unique<TFirmwareBlock>();
     block->Offset = offset;
     block->Length = length;
-    block->Data.assign(bytes, bytes + length);
+    block->Data = TSharedBytes::Shared(TSharedBytes::TStore(bytes, bytes + length));
     return block;
 }
 

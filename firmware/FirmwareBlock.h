@@ -2,6 +2,8 @@
 // A block of image payload with the flash offset it goes to, and the caller-owned list
 // that one firmware load fills.
 
+#include "firmware/SharedBytes.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -16,7 +18,8 @@ inline constexpr int32_t kAtFirstSector = -1;        // Offset: start of the fir
 struct TFirmwareBlock {
     int32_t Offset = kAtFirstSector;
     uint32_t Length = 0;
-    std::vector<uint8_t> Data;  // a copy of the Length payload bytes
+    // The Length payload bytes, one copy in the program for every block of the same bytes.
+    TSharedBytes Data;
 };
 
 using FirmwareList = std::vector<std::unique_ptr<TFirmwareBlock>>;
@@ -34,7 +37,7 @@ private:
     std::string utf8_;
 };
 
-// Copies the bytes; throws TFirmwareBlockTooBig before allocating anything when length
+// Copies the bytes, or shares a copy of the same bytes already alive; throws TFirmwareBlockTooBig before allocating anything when length
 // exceeds kMaxBlockSize.
 std::unique_ptr<TFirmwareBlock> CreateFirmwareBlock(const uint8_t* bytes, uint32_t length,
                                                     int32_t offset);

@@ -9,6 +9,7 @@ struct TUiHandOver::TCall {
     // Valid while the caller waits, that is until the state leaves Waiting and Running.
     const std::function<void()>* Work = nullptr;
     TState State = Waiting;
+    std::condition_variable Changed;  // the waiting thread's own
 };
 
 TUiHandOver::TUiHandOver() : uiThread_(QThread::currentThread()), context_(std::make_unique<QObject>()) {}
@@ -23,7 +24,8 @@ void TUiHandOver::Shutdown()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     shutDown_ = true;
-    changed_.notify_all();
+    for (TCall* call : waiting_)
+        call->Changed.notify_one();
 }
 
 bool TUiHandOver::IsShutDown() const
@@ -45,7 +47,7 @@ void TUiHandOver::Serve(const std::shared_ptr<TCall>& call)
     (*call->Work)();
     std::lock_guard<std::mutex> lock(mutex_);
     call->State = TCall::Done;
-    changed_.notify_all();
+    call->Changed.notify_one();
 }
 
 void TUiHandOver::RunOnUiThread(const std::function<void()>& work)
@@ -63,9 +65,11 @@ void TUiHandOver::RunOnUiThread(const std::function<void()>& work)
     // the destructor may delete it. The UI thread never waits for Qt's event queue while
     // it holds this lock.
     PostQueued(context_.get(), [this, call] { Serve(call); });
-    changed_.wait(lock, [&] {
+    waiting_.push_back(call.get());
+    call->Changed.wait(lock, [&] {
         return call->State == TCall::Done || (call->State == TCall::Waiting && shutDown_);
     });
+    std::erase(waiting_, call.get());
     if (call->State == TCall::Waiting)
         call->State = TCall::Dropped;
 }

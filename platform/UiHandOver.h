@@ -23,6 +23,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace ql {
 
@@ -50,7 +51,9 @@ private:
     // Queued work is delivered to this object; destroying it discards what is queued.
     std::unique_ptr<QObject> context_;
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    // The calls whose threads wait, each woken on its own: with a rack of sessions handing
+    // over lines, one shared wake-up per finished call would wake every waiting thread.
+    std::vector<TCall*> waiting_;
     bool shutDown_ = false;
 };
 

@@ -66,6 +66,7 @@ private:
     int Fd = -1;
     uint64_t NextId = 1;  // 0 stands for a tracker's COM line
     std::vector<std::unique_ptr<TConnection>> Connections;
+    std::vector<uint8_t> ReadBuffer;
 };
 
 }  // namespace ql::sim

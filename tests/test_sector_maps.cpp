@@ -192,3 +192,35 @@ TEST(FlashPlan, EmptySectorsInsideTheRangeCount)
     EXPECT_EQ(plan.PartsTotal, 0x3000u / 512);
     EXPECT_FALSE(SectorHasData(plan.SectorBytes(5), 4096));
 }
+
+// A rack of sessions writing one image: the image's bytes and each map's mirror exist once
+// while sessions hold them, and a different image (a file changed between two sessions)
+// gets bytes of its own without touching what an earlier session holds.
+TEST(FlashPlan, SessionsOfOneImageShareItsBytesAndMirror)
+{
+    const FirmwareList first = OneBlock(851968, 0x42);
+    const FirmwareList second = OneBlock(851968, 0x42);
+    const FirmwareList changed = OneBlock(851968, 0x43);
+    EXPECT_EQ(first[0]->Data.data(), second[0]->Data.data()) << "one copy of the same payload";
+    EXPECT_NE(first[0]->Data.data(), changed[0]->Data.data());
+
+    TFlashPlan a, b, c, otherMap;
+    ASSERT_EQ(PlanFlashImage(0x00400419, false, 0, first, 512, a), 0);
+    ASSERT_EQ(PlanFlashImage(0x00400419, false, 0, second, 512, b), 0);
+    ASSERT_EQ(PlanFlashImage(0x00400419, false, 0, changed, 512, c), 0);
+    ASSERT_EQ(PlanFlashImage(0x26013F37, false, 0, OneBlock(0x1C000 - 0xA000, 0x42), 512, otherMap), 0);
+    EXPECT_EQ(a.Image.data(), b.Image.data()) << "one mirror for one image on one map";
+    EXPECT_NE(a.Image.data(), c.Image.data());
+    EXPECT_NE(a.Image.data(), otherMap.Image.data());
+    EXPECT_EQ(*a.SectorBytes(5), 0x42);
+    EXPECT_EQ(*c.SectorBytes(5), 0x43);
+    EXPECT_EQ(*otherMap.At(0xA000), 0x42);
+
+    // Planned again once the sessions of the first image have let go of their mirror,
+    // the image comes out whole.
+    a = b = TFlashPlan{};
+    TFlashPlan again;
+    ASSERT_EQ(PlanFlashImage(0x00400419, false, 0, first, 512, again), 0);
+    EXPECT_EQ(*again.SectorBytes(5), 0x42);
+    EXPECT_EQ(*again.At(0x08020000 + 851968), 0xFF);
+}

@@ -59,6 +59,21 @@ TEST_F(WindowLog, TheNewestLineStaysInView)
     EXPECT_EQ(form->reLog->LineCount(), firstLine + 300);
 }
 
+TEST_F(WindowLog, ThePaneKeepsTheNewestLinesAndTheDailyFileEveryLine)
+{
+    form->cbWritelogToFile->setChecked(true);
+    form->reLog->SetMaximumLines(3);
+    for (int i = 0; i < 5; ++i)
+        form->LogText(lkInfo, QStringLiteral("line %1").arg(i));
+    EXPECT_EQ(LogLines(), QStringList({"line 2", "line 3", "line 4"}));
+    EXPECT_EQ(form->reLog->ShownLines(), 3);
+    const QByteArray bytes = ReadFileBytes(LogFilePath(ExeDir(), QDate::currentDate()));
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
+                                            (bytes.size() - 2) / 2);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(text.contains(QStringLiteral("]\tline %1\r\n").arg(i))) << i;
+}
+
 TEST_F(WindowLog, PaintingHeldBackDuringABurstComesBack)
 {
     for (int i = 0; i < 50; ++i)

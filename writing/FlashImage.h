@@ -2,8 +2,11 @@
 // The flash mirror of one write session: the chosen sector map, the range of sectors to
 // handle and the bytes to write, from the first sector's start to the map's end. Below
 // the first sector nothing is ever read, so nothing is kept (map 7 begins at 0x08000000).
+// The bytes never change once planned: sessions that place the same image on the same
+// map share one mirror.
 
 #include "firmware/FirmwareBlock.h"
+#include "firmware/SharedBytes.h"
 #include "writing/SectorMaps.h"
 
 #include <cstdint>
@@ -17,7 +20,7 @@ struct TFlashPlan {
     int FirstSector = -1;
     int LastSector = -1;          // after trimming trailing empty sectors
     uint32_t Base = 0;            // flash address of Image[0]
-    std::vector<uint8_t> Image;   // 0xFF where no block writes
+    TSharedBytes Image;           // 0xFF where no block writes
     uint32_t PartsTotal = 0;
 
     const uint8_t* At(uint32_t address) const { return Image.data() + (address - Base); }
