@@ -46,4 +46,13 @@ int64_t TBridgeBuffer::NextReleaseUs() const
     return FirstUs + int64_t(RunningMs) * kUsPerMs;
 }
 
+int64_t TBridgeBuffer::EmptyAtUs() const
+{
+    if (Waiting.isEmpty())
+        return INT64_MAX;
+    if (Waiting.size() % kBridgePacketBytes == 0)
+        return FirstUs;
+    return FirstUs + int64_t(RunningMs) * kUsPerMs;
+}
+
 }  // namespace ql::sim

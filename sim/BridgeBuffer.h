@@ -30,6 +30,9 @@ public:
     QByteArray Release(int64_t nowUs);
     // When Release has something to let go next; INT64_MAX when nothing waits.
     int64_t NextReleaseUs() const;
+    // When Release lets go the last byte waiting now (whole packets go at once, the rest
+    // at the timer); INT64_MAX when nothing waits.
+    int64_t EmptyAtUs() const;
     // A purge: the waiting bytes are dropped.
     void Clear() { Waiting.clear(); }
 

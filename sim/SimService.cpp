@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -579,8 +580,17 @@ void TSimService::Deliver(const TPendingReply& reply)
         const int64_t nowUs = NowUs();
         slot->Pacing.Queue(reply.Bytes, nowUs);
         slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());
-    } else
-        Server.Send(reply.ConnectionId, reply.Bytes, NowUs());
+    } else {
+        const int64_t nowUs = NowUs();
+        Server.Send(reply.ConnectionId, reply.Bytes, nowUs);
+        // A tracker that restarts after its reply goes once the reply has left its bridge,
+        // which drops off the bus with it.
+        const int64_t heldUntilUs = Server.HeldUntilUs(reply.ConnectionId);
+        if (reply.After != TAfterReply::Nothing && heldUntilUs != INT64_MAX) {
+            Replies.AddAsIs({heldUntilUs, reply.SlotId, reply.ConnectionId, QByteArray(), reply.After});
+            return;
+        }
+    }
     switch (reply.After) {
     case TAfterReply::RebootToBootloader:
         DropOff(*slot, true, TSimMode::Bootloader);

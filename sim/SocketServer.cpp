@@ -171,6 +171,12 @@ void TSocketServer::Release(int64_t nowUs)
             SendData(*connection, connection->Buffer.Release(nowUs));
 }
 
+int64_t TSocketServer::HeldUntilUs(uint64_t connectionId)
+{
+    const TConnection* connection = Find(connectionId);
+    return connection && connection->Bridge ? connection->Buffer.EmptyAtUs() : INT64_MAX;
+}
+
 int64_t TSocketServer::NextReleaseUs() const
 {
     int64_t next = INT64_MAX;

@@ -61,6 +61,9 @@ public:
     void Release(int64_t nowUs);
     // When a bridge has something to let go next; INT64_MAX when none holds anything.
     int64_t NextReleaseUs() const;
+    // When the connection's bridge lets go the last byte it holds now; INT64_MAX when it
+    // holds none.
+    int64_t HeldUntilUs(uint64_t connectionId);
     void CloseConnection(uint64_t connectionId);
     // The connections opened on a tracker, when it drops off the bus or is removed.
     void CloseConnectionsOf(uint64_t slotId);
