@@ -100,13 +100,12 @@ bool TKernelTtyPort::Open(TLinkEntry& device, TComPortFault* fault)
         return refuse(fd, errno);
     tcflush(fd, TCIOFLUSH);
     const QString notSet = SetLatencyTimer(latencyTimer);
-    if (notSet.isEmpty())
+    if (notSet.isEmpty()) {
         qCDebug(lcLink, "device %d ftdi (%s): latency timer set to %d ms", int(device.SerialNumber),
                 qPrintable(node), kBridgeLatencyTimerMs);
-    else
+    } else {
         qCDebug(lcLink, "device %d ftdi (%s): latency timer not set (%s); replies wait up to "
                         "the bridge's own", int(device.SerialNumber), qPrintable(node), qPrintable(notSet));
-    if (!notSet.isEmpty()) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (latencyNotice_ == kNotNeeded) {
             latencyNotice_ = kPending;
