@@ -2,6 +2,7 @@
 
 #include "links/DriverLibraries.h"
 #include "links/FtdiLink.h"
+#include "links/LinkTrace.h"
 
 #include <QByteArray>
 
@@ -21,7 +22,27 @@ bool TD2xxPort::Open(TLinkEntry& device, TComPortFault* /*fault*/)
         return false;
     device.FtdiHandle = handle;
     ft.SetTimeouts(handle, kFtdiReadTimeoutMs, kFtdiWriteTimeoutMs);
+    TuneLatencyTimer(device);
     return true;
+}
+
+void TD2xxPort::TuneLatencyTimer(const TLinkEntry& device)
+{
+    const TFtdiLibrary& ft = FtdiLibrary();
+    if (!ft.SetLatencyTimer) {
+        qCDebug(lcLink, "device %d ftdi: the D2XX library cannot set the latency timer; "
+                        "replies wait up to the bridge's own (%d ms by default)",
+                int(device.SerialNumber), int(ftdi::kDefaultLatencyTimerMs));
+        return;
+    }
+    const ftdi::FT_STATUS status = ft.SetLatencyTimer(device.FtdiHandle, kD2xxLatencyTimerMs);
+    if (status == ftdi::FT_OK)
+        qCDebug(lcLink, "device %d ftdi: latency timer set to %d ms", int(device.SerialNumber),
+                int(kD2xxLatencyTimerMs));
+    else
+        qCDebug(lcLink, "device %d ftdi: latency timer not set to %d ms (FT_SetLatencyTimer "
+                        "status %u); replies wait up to the bridge's own",
+                int(device.SerialNumber), int(kD2xxLatencyTimerMs), unsigned(status));
 }
 
 void TD2xxPort::Close(TLinkEntry& device)

@@ -14,6 +14,8 @@ using FT_STATUS = uint32_t;
 using DWORD = uint32_t;
 using ULONG = uint32_t;
 using FT_HANDLE = void*;
+using UCHAR = unsigned char;
+using PUCHAR = UCHAR*;
 
 inline constexpr FT_STATUS FT_OK = 0;
 inline constexpr FT_STATUS FT_INVALID_HANDLE = 1;
@@ -21,6 +23,7 @@ inline constexpr FT_STATUS FT_DEVICE_NOT_FOUND = 2;
 inline constexpr FT_STATUS FT_DEVICE_NOT_OPENED = 3;
 inline constexpr FT_STATUS FT_IO_ERROR = 4;
 inline constexpr FT_STATUS FT_INVALID_PARAMETER = 6;
+inline constexpr FT_STATUS FT_NOT_SUPPORTED = 17;
 inline constexpr DWORD FT_OPEN_BY_SERIAL_NUMBER = 1;
 
 // The device-information record of FT_GetDeviceInfoList.
@@ -46,6 +49,14 @@ using PFN_FT_GetStatus = FT_STATUS (*)(FT_HANDLE handle, DWORD* rxBytes, DWORD* 
 using PFN_FT_CreateDeviceInfoList = FT_STATUS (*)(DWORD* numDevices);
 using PFN_FT_GetDeviceInfoList = FT_STATUS (*)(FT_DEVICE_LIST_INFO_NODE* list, DWORD* numDevices);
 using PFN_FT_OpenEx = FT_STATUS (*)(void* arg1, DWORD flags, FT_HANDLE* handle);
+// Not in every library: bound on their own, so a library without them still serves.
+using PFN_FT_SetLatencyTimer = FT_STATUS (*)(FT_HANDLE handle, UCHAR latencyMs);
+using PFN_FT_GetLatencyTimer = FT_STATUS (*)(FT_HANDLE handle, PUCHAR latencyMs);
+
+// The bridge's latency timer: a short reply waits in the bridge until it runs out.
+inline constexpr UCHAR kMinLatencyTimerMs = 2;
+inline constexpr UCHAR kMaxLatencyTimerMs = 255;
+inline constexpr UCHAR kDefaultLatencyTimerMs = 16;  // at power-up and after every open
 
 // Base name for the system's library search: libftd2xx.so here, ftd2xx.dll on Windows.
 inline constexpr char kLibraryName[] = "ftd2xx";

@@ -49,6 +49,8 @@ bool LoadFtdiLibrary()
         library.unload();
         return false;
     }
+    // Older libraries lack it; the bridges then keep their own timer.
+    Bind(library, "FT_SetLatencyTimer", bound.SetLatencyTimer);
     bound.Available = true;
     gFtdi = bound;
     return true;

@@ -1,6 +1,8 @@
 #pragma once
 // The two driver libraries, bound at run time through the system's normal library search
-// only: all of a library's calls or none. Bound once on the UI thread before the first
+// only: all of a library's required calls or none. Calls that not every version of a
+// library has (FT_SetLatencyTimer) are bound on their own: null when missing, the library
+// still in use. Bound once on the UI thread before the first
 // discovery pass and never changed afterwards, so the bindings are read without a lock.
 
 #include "links/DriverApi.h"
@@ -17,6 +19,7 @@ struct TFtdiLibrary {
     ftdi::PFN_FT_CreateDeviceInfoList CreateDeviceInfoList = nullptr;
     ftdi::PFN_FT_GetDeviceInfoList GetDeviceInfoList = nullptr;
     ftdi::PFN_FT_OpenEx OpenEx = nullptr;
+    ftdi::PFN_FT_SetLatencyTimer SetLatencyTimer = nullptr;  // optional
     bool Available = false;
 };
 

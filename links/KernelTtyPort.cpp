@@ -2,6 +2,7 @@
 
 #include "links/FtdiLink.h"
 #include "links/KernelBridgeList.h"
+#include "links/LinkTrace.h"
 #include "platform/Tick.h"
 
 #include <QFile>
@@ -60,15 +61,18 @@ bool SetRawLine(int fd)
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
-bool SetLatencyTimer(const QString& path)
+// Empty when the timer is set; otherwise why not.
+QString SetLatencyTimer(const QString& path)
 {
     if (path.isEmpty())
-        return false;
+        return QStringLiteral("the bridge shows no latency_timer attribute");
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return path + QStringLiteral(": ") + file.errorString();
     const QByteArray value = QByteArray::number(kBridgeLatencyTimerMs);
-    return file.write(value) == value.size() && file.flush();
+    if (file.write(value) != value.size() || !file.flush())
+        return path + QStringLiteral(": ") + file.errorString();
+    return QString();
 }
 
 }  // namespace
@@ -95,7 +99,13 @@ bool TKernelTtyPort::Open(TLinkEntry& device, TComPortFault* fault)
     if (ioctl(fd, TIOCEXCL) != 0 || !SetRawLine(fd))
         return refuse(fd, errno);
     tcflush(fd, TCIOFLUSH);
-    if (!SetLatencyTimer(latencyTimer)) {
+    const QString notSet = SetLatencyTimer(latencyTimer);
+    if (notSet.isEmpty()) {
+        qCDebug(lcLink, "device %d ftdi (%s): latency timer set to %d ms", int(device.SerialNumber),
+                qPrintable(node), kBridgeLatencyTimerMs);
+    } else {
+        qCDebug(lcLink, "device %d ftdi (%s): latency timer not set (%s); replies wait up to "
+                        "the bridge's own", int(device.SerialNumber), qPrintable(node), qPrintable(notSet));
         std::lock_guard<std::mutex> lock(mutex_);
         if (latencyNotice_ == kNotNeeded) {
             latencyNotice_ = kPending;

@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <termios.h>
@@ -13,7 +12,6 @@ namespace {
 
 constexpr int kMinLatencyMs = 1;
 constexpr int kMaxLatencyMs = 255;
-constexpr int64_t kUsPerMs = 1000;
 constexpr qint64 kLatencyFileBytes = 16;
 
 }  // namespace
@@ -58,13 +56,9 @@ int TKernelFtdiLine::LatencyMs() const
 
 void TKernelFtdiLine::Queue(const QByteArray& bytes, int64_t nowUs)
 {
-    if (bytes.isEmpty())
-        return;
-    if (Waiting.isEmpty()) {
-        FirstUs = nowUs;
-        TimerMs = LatencyMs();
-    }
-    Waiting += bytes;
+    if (!bytes.isEmpty() && Buffer.Empty())
+        Buffer.SetLatencyMs(LatencyMs());
+    Buffer.Queue(bytes, nowUs);
 }
 
 bool TKernelFtdiLine::Put(const QByteArray& bytes)
@@ -83,23 +77,14 @@ void TKernelFtdiLine::Flush(int64_t nowUs)
 {
     if (Fd < 0)
         return;
-    while (Waiting.size() >= kBridgePacketBytes) {
-        Put(Waiting.left(kBridgePacketBytes));
-        Waiting.remove(0, kBridgePacketBytes);
-        // The rest waits a whole timer again.
-        FirstUs = nowUs;
-    }
-    if (!Waiting.isEmpty() && nowUs >= FirstUs + int64_t(TimerMs) * kUsPerMs) {
-        Put(Waiting);
-        Waiting.clear();
-    }
+    const QByteArray out = Buffer.Release(nowUs);
+    if (!out.isEmpty())
+        Put(out);
 }
 
 int64_t TKernelFtdiLine::NextFlushUs() const
 {
-    if (Waiting.isEmpty())
-        return INT64_MAX;
-    return FirstUs + int64_t(TimerMs) * kUsPerMs;
+    return Buffer.NextReleaseUs();
 }
 
 }  // namespace ql::sim

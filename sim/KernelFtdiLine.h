@@ -3,11 +3,12 @@
 // bytes of the bridge's serial port are raw records both ways, and the loader's end is
 // the other side of a pseudo-terminal the test hands over (its master descriptor).
 //
-// What the tracker sends waits in the bridge as in the chip: it goes to the host in
-// packets of 62 bytes as soon as 62 are waiting, and whatever is left goes once the
-// bridge's latency timer has run out since the first of those bytes arrived. The timer
-// is read from the latency_timer file the test exposes (the bridge's sysfs attribute,
-// which the loader may set) each time a byte starts waiting; 16 ms without one.
+// What the tracker sends waits in the bridge's buffer (sim/BridgeBuffer.h) as in the
+// chip. The timer is read from the latency_timer file the test exposes (the bridge's
+// sysfs attribute, which the loader may set) each time a byte starts waiting in an empty
+// buffer; 16 ms without one.
+
+#include "sim/BridgeBuffer.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,9 +16,6 @@
 #include <cstdint>
 
 namespace ql::sim {
-
-inline constexpr int kBridgePacketBytes = 62;
-inline constexpr int kBridgeDefaultLatencyMs = 16;
 
 class TKernelFtdiLine {
 public:
@@ -48,9 +46,7 @@ private:
     int Fd = -1;
     int Slave = -1;
     QString LatencyPath;
-    QByteArray Waiting;
-    int64_t FirstUs = 0;  // when the first waiting byte arrived (or the last packet left)
-    int TimerMs = kBridgeDefaultLatencyMs;
+    TBridgeBuffer Buffer;
 };
 
 }  // namespace ql::sim

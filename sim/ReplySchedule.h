@@ -29,6 +29,8 @@ public:
     // (a fault that counts replies is counted down). Returns when it is due.
     int64_t Add(TSimFaults& faults, bool comLine, int64_t earliestUs, uint64_t slotId,
                 uint64_t connectionId, QByteArray bytes, TAfterReply after);
+    // Queues what is due as it stands: no faults, no delay.
+    void AddAsIs(TPendingReply reply) { Pending.push_back(std::move(reply)); }
     // The reply due first, when it is due by nowUs; replies due at the same time keep
     // their order.
     bool TakeDue(int64_t nowUs, TPendingReply& reply);

@@ -148,6 +148,7 @@ bool TrackerFromJson(const QJsonObject& json, TSimTracker& t, QString& error)
         {"BootloaderVersion", Text(t.BootloaderVersion)},
         {"ProcessorId", Int(t.ProcessorId, 0, 0xFFFFFFFF)},
         {"RebootDelayMs", Int(t.RebootDelayMs, 0, kIntMax)},
+        {"FixedLatencyTimer", Bool(t.FixedLatencyTimer)},
         {"Faults", [&t, &error](const QJsonValue& v) {
              return v.isObject() && FaultsFromJson(v.toObject(), t.Faults, error);
          }},
@@ -219,6 +220,7 @@ QJsonObject TrackerToJson(const TSimTracker& t)
             {"BootloaderVersion", QString::fromLatin1(t.BootloaderVersion)},
             {"ProcessorId", QStringLiteral("0x%1").arg(t.ProcessorId, 8, 16, QLatin1Char('0'))},
             {"RebootDelayMs", t.RebootDelayMs},
+            {"FixedLatencyTimer", t.FixedLatencyTimer},
             {"Faults", FaultsToJson(t.Faults)}};
 }
 

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -184,7 +185,9 @@ bool TSimService::Add(const TSimTracker& tracker, int lineFd, const QString& lat
     auto slot = std::make_unique<TSlot>(tracker);
     if (slot->IsCom() && !slot->Pty.Open())
         return false;
-    if (lineFd >= 0 && !slot->Kernel.Open(lineFd, latencyTimerPath))
+    // A bridge that keeps its default timer does not read the attribute the loader sets.
+    if (lineFd >= 0
+        && !slot->Kernel.Open(lineFd, tracker.FixedLatencyTimer ? QString() : latencyTimerPath))
         return false;
     slot->Id = NextSlotId++;
     Slots.push_back(std::move(slot));
@@ -324,6 +327,7 @@ int64_t TSimService::NextTimeoutUs(int64_t nowUs) const
         next = std::min(next, slot->Pacing.NextFlushUs(slot->Baud()));
         next = std::min(next, slot->Kernel.NextFlushUs());
     }
+    next = std::min(next, Server.NextReleaseUs());
     // Microseconds, not milliseconds: a paced line at 115200 baud takes a byte every
     // 87 us, and a wake-up rounded to the next millisecond would hold each reply back.
     if (next == kNothingDueUs)
@@ -405,6 +409,12 @@ uint64_t TSimService::OpenTracker(uint8_t kind, uint16_t tag, const QByteArray& 
         return 0;
     found->Device.StartSession();
     return found->Id;
+}
+
+bool TSimService::FixedLatencyTimer(uint64_t slotId)
+{
+    const TSlot* slot = FindById(slotId);
+    return slot && slot->Config().FixedLatencyTimer;
 }
 
 void TSimService::Request(uint64_t connectionId, uint64_t slotId, const TAssembledRequest& request)
@@ -552,6 +562,7 @@ void TSimService::RunDue(int64_t nowUs)
             slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());
         slot->Kernel.Flush(nowUs);
     }
+    Server.Release(nowUs);
     if (changed)
         Events.DevicesChanged();
 }
@@ -569,8 +580,17 @@ void TSimService::Deliver(const TPendingReply& reply)
         const int64_t nowUs = NowUs();
         slot->Pacing.Queue(reply.Bytes, nowUs);
         slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());
-    } else
-        Server.Send(reply.ConnectionId, reply.Bytes);
+    } else {
+        const int64_t nowUs = NowUs();
+        Server.Send(reply.ConnectionId, reply.Bytes, nowUs);
+        // A tracker that restarts after its reply goes once the reply has left its bridge,
+        // which drops off the bus with it.
+        const int64_t heldUntilUs = Server.HeldUntilUs(reply.ConnectionId);
+        if (reply.After != TAfterReply::Nothing && heldUntilUs != INT64_MAX) {
+            Replies.AddAsIs({heldUntilUs, reply.SlotId, reply.ConnectionId, QByteArray(), reply.After});
+            return;
+        }
+    }
     switch (reply.After) {
     case TAfterReply::RebootToBootloader:
         DropOff(*slot, true, TSimMode::Bootloader);

@@ -58,6 +58,7 @@ private:
     // The stand-in libraries' requests (TSocketServer::THandler).
     std::vector<wire::TListEntry> ListTrackers(uint8_t link) override;
     uint64_t OpenTracker(uint8_t link, uint16_t tag, const QByteArray& serialText) override;
+    bool FixedLatencyTimer(uint64_t slotId) override;
     void Request(uint64_t connectionId, uint64_t slotId, const TAssembledRequest& request) override;
     void ConnectionClosed(uint64_t connectionId) override;
 

@@ -48,6 +48,10 @@ struct TSimTracker {
     QByteArray BootloaderVersion = "STL4-1.05TR";
     uint32_t ProcessorId = 0x00400419;
     int RebootDelayMs = 300;
+    // FTDI: the bridge keeps its 16 ms latency timer whatever the loader sets (the stand-in
+    // FT_SetLatencyTimer answers FT_NOT_SUPPORTED, a kernel bridge ignores its attribute),
+    // as with a library that cannot set it: measurements compare a write without tuning.
+    bool FixedLatencyTimer = false;
     TSimFaults Faults;
 };
 
@@ -79,6 +83,8 @@ public:
     // the line lineFd (a copy is taken; for a pseudo-terminal the master, whose slave is
     // the bridge's serial port), replies held back by the bridge's latency timer, read
     // from latencyTimerPath (16 ms without it). Not listed by the stand-in libraries.
+    // A tracker behind the stand-in D2XX library has its timer set per open handle
+    // (FT_SetLatencyTimer), 16 ms at every open.
     bool AddKernelFtdiTracker(const TSimTracker& tracker, int lineFd, const QString& latencyTimerPath);
     bool RemoveTracker(uint32_t serial);
     bool SetFaults(uint32_t serial, const TSimFaults& faults);

@@ -9,12 +9,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace ql::sim {
 namespace {
 
 constexpr int kListenBacklog = 64;
+constexpr uint8_t kMinBridgeLatencyMs = 2;  // D2XX's range starts here
 
 }  // namespace
 
@@ -23,6 +25,9 @@ struct TSocketServer::TConnection {
     int Fd = -1;
     uint64_t SlotId = 0;  // 0 until a device is opened on it
     TRequestAssembler Assembler;
+    bool Bridge = false;          // opened on an FTDI tracker
+    bool FixedTimer = false;      // its bridge keeps the default latency timer
+    TBridgeBuffer Buffer;         // a bridge's bytes on their way back
 };
 
 TSocketServer::TSocketServer(THandler& handler)
@@ -140,14 +145,48 @@ void TSocketServer::Read(uint64_t connectionId, int64_t nowMs)
     }
 }
 
-void TSocketServer::Send(uint64_t connectionId, const QByteArray& bytes)
+void TSocketServer::SendData(const TConnection& connection, const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    QByteArray message = bytes;
+    message.prepend(char(wire::kData));
+    ::send(connection.Fd, message.constData(), size_t(message.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+}
+
+void TSocketServer::Send(uint64_t connectionId, const QByteArray& bytes, int64_t nowUs)
 {
     TConnection* connection = Find(connectionId);
     if (!connection)
         return;
-    QByteArray message = bytes;
-    message.prepend(char(wire::kData));
-    ::send(connection->Fd, message.constData(), size_t(message.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (!connection->Bridge) {
+        SendData(*connection, bytes);
+        return;
+    }
+    connection->Buffer.Queue(bytes, nowUs);
+    SendData(*connection, connection->Buffer.Release(nowUs));
+}
+
+void TSocketServer::Release(int64_t nowUs)
+{
+    for (const auto& connection : Connections)
+        if (connection->Bridge && connection->Buffer.NextReleaseUs() <= nowUs)
+            SendData(*connection, connection->Buffer.Release(nowUs));
+}
+
+int64_t TSocketServer::HeldUntilUs(uint64_t connectionId)
+{
+    const TConnection* connection = Find(connectionId);
+    return connection && connection->Bridge ? connection->Buffer.EmptyAtUs() : INT64_MAX;
+}
+
+int64_t TSocketServer::NextReleaseUs() const
+{
+    int64_t next = INT64_MAX;
+    for (const auto& connection : Connections)
+        if (connection->Bridge)
+            next = std::min(next, connection->Buffer.NextReleaseUs());
+    return next;
 }
 
 void TSocketServer::HandleMessage(TConnection& connection, const uint8_t* bytes, size_t count,
@@ -158,6 +197,15 @@ void TSocketServer::HandleMessage(TConnection& connection, const uint8_t* bytes,
     };
     const uint8_t type = bytes[0];
     if (connection.SlotId != 0) {
+        if (type == wire::kPurge) {
+            connection.Buffer.Clear();
+            return;
+        }
+        if (type == wire::kSetLatencyTimer && count >= 2) {
+            if (connection.Bridge && !connection.FixedTimer && bytes[1] >= kMinBridgeLatencyMs)
+                connection.Buffer.SetLatencyMs(bytes[1]);
+            return;
+        }
         if (type != wire::kWrite || count < 2)
             return;
         connection.Assembler.Append(QByteArray(reinterpret_cast<const char*>(bytes + 1),
@@ -182,7 +230,10 @@ void TSocketServer::HandleMessage(TConnection& connection, const uint8_t* bytes,
         const QByteArray serialText(reinterpret_cast<const char*>(bytes + wire::kOpenRequestHeader),
                                     qsizetype(count - wire::kOpenRequestHeader));
         connection.SlotId = Handler.OpenTracker(link, tag, serialText);
-        send({wire::kOpenReply, uint8_t(connection.SlotId != 0 ? 0 : 1)});
+        connection.Bridge = connection.SlotId != 0 && link == wire::kLinkFtdi;
+        connection.FixedTimer = connection.Bridge && Handler.FixedLatencyTimer(connection.SlotId);
+        send({wire::kOpenReply, uint8_t(connection.SlotId != 0 ? 0 : 1),
+              uint8_t(connection.FixedTimer ? wire::kOpenFixedLatencyTimer : 0)});
     }
 }
 

@@ -6,9 +6,14 @@
 //
 //   library -> simulator                       simulator -> library
 //   'L' kind                                   'l' count u16, then count list entries
-//   'O' kind, tag u16, serial text             'o' status u8 (0 = opened)
+//   'O' kind, tag u16, serial text             'o' status u8 (0 = opened), flags u8
 //   'W' bytes sent to the tracker              'D' bytes the tracker sent back
+//   'T' latency timer u8 (FTDI: set it)
+//   'P' (FTDI: drop what waits in the bridge)
 //
+// An FTDI bridge holds the tracker's bytes until its latency timer runs out (or a packet
+// fills), as the chip does; each open starts at the default timer. The open reply's flag
+// kOpenFixedLatencyTimer says the bridge keeps its timer whatever is set.
 // The simulator closes a device connection when its tracker drops off the bus; the
 // library then fails every further call on that handle once the bytes it already holds
 // are read. Multi-byte fields are little-endian. No Qt here: the libraries use it too.
@@ -32,6 +37,11 @@ inline constexpr uint8_t kOpen = 'O';
 inline constexpr uint8_t kOpenReply = 'o';
 inline constexpr uint8_t kWrite = 'W';
 inline constexpr uint8_t kData = 'D';
+inline constexpr uint8_t kSetLatencyTimer = 'T';
+inline constexpr uint8_t kPurge = 'P';
+
+inline constexpr size_t kOpenReplySize = 3;  // 'o', status, flags
+inline constexpr uint8_t kOpenFixedLatencyTimer = 0x01;
 
 inline constexpr size_t kMaxMessage = 65536;
 inline constexpr int kReplyTimeoutMs = 2000;  // list and open answers

@@ -26,6 +26,8 @@ struct TStandIns {
     ftdi::PFN_FT_CreateDeviceInfoList FT_CreateDeviceInfoList = nullptr;
     ftdi::PFN_FT_GetDeviceInfoList FT_GetDeviceInfoList = nullptr;
     ftdi::PFN_FT_OpenEx FT_OpenEx = nullptr;
+    ftdi::PFN_FT_SetLatencyTimer FT_SetLatencyTimer = nullptr;  // optional, as for the loader
+    ftdi::PFN_FT_GetLatencyTimer FT_GetLatencyTimer = nullptr;
     qlusb::PFN_MV_GetListDevices MV_GetListDevices = nullptr;
     qlusb::PFN_MV_OpenDevice MV_OpenDevice = nullptr;
     qlusb::PFN_MV_CloseDevice MV_CloseDevice = nullptr;
@@ -47,6 +49,8 @@ struct TStandIns {
         QL_BIND(UsbLib, MV_CloseDevice); QL_BIND(UsbLib, MV_ReadNotTimeOut); QL_BIND(UsbLib, MV_Write);
         QL_BIND(UsbLib, MV_Purge); QL_BIND(UsbLib, MV_SetTimeouts);
 #undef QL_BIND
+        FT_SetLatencyTimer = reinterpret_cast<ftdi::PFN_FT_SetLatencyTimer>(FtdiLib.resolve("FT_SetLatencyTimer"));
+        FT_GetLatencyTimer = reinterpret_cast<ftdi::PFN_FT_GetLatencyTimer>(FtdiLib.resolve("FT_GetLatencyTimer"));
         return true;
     }
 };

@@ -138,6 +138,19 @@ TEST_F(KernelFtdi, OnlyTheTrackersBridgeIsListedWrittenAndItsLatencyTimerSetToOn
     EXPECT_EQ(latency.readAll().trimmed(), "1");
 }
 
+TEST_F(KernelFtdi, TheLatencyTimerSetAtOpenIsTracedUnderTheLinkCategory)
+{
+    AddBridge(kTracker, true);
+    extraEnv.insert("QT_LOGGING_RULES", "ql.link.debug=true");
+    QProcess loader;
+    loader.setProcessChannelMode(QProcess::MergedChannels);
+    Start(loader, {"console"});
+    QByteArray out;
+    const bool traced = ReadUntil(loader, out, "device 1000001 ftdi (/dev/ttyUSB0): latency timer set to 1 ms");
+    Finish(loader);
+    EXPECT_TRUE(traced) << out.constData();
+}
+
 TEST_F(KernelFtdi, ABridgePluggedInDuringTheRunIsFoundAndWritten)
 {
     AddBridge(kTracker, true);

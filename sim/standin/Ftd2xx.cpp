@@ -1,5 +1,7 @@
 // Stand-in for FTDI's D2XX library: the calls the loader binds, with D2XX's Linux types,
-// reaching the simulated trackers behind an FTDI bridge.
+// reaching the simulated trackers behind an FTDI bridge. Built a second time with
+// QL_STANDIN_WITHOUT_LATENCY_TIMER, as an older library that cannot set the bridge's
+// latency timer (no FT_SetLatencyTimer, no FT_GetLatencyTimer).
 
 #include "links/DriverApi.h"
 #include "sim/standin/StandInClient.h"
@@ -26,6 +28,7 @@ constexpr uint32_t kFirstLocation = 0x11;
 
 std::mutex gLock;
 std::map<FT_HANDLE, std::shared_ptr<TDeviceLink>> gHandles;
+std::map<FT_HANDLE, UCHAR> gLatencyMs;  // each open bridge's latency timer
 std::vector<TListEntry> gListed;  // from the last FT_CreateDeviceInfoList
 
 // The link behind a handle the loader holds; null for a handle this library never gave.
@@ -95,6 +98,7 @@ QL_EXPORT FT_STATUS FT_OpenEx(void* arg1, DWORD flags, FT_HANDLE* handle)
     std::lock_guard guard(gLock);
     *handle = link.get();
     gHandles[*handle] = std::move(link);
+    gLatencyMs[*handle] = kDefaultLatencyTimerMs;
     return FT_OK;
 }
 
@@ -108,6 +112,7 @@ QL_EXPORT FT_STATUS FT_Close(FT_HANDLE handle)
             return FT_INVALID_HANDLE;
         link = std::move(it->second);
         gHandles.erase(it);
+        gLatencyMs.erase(handle);
     }
     return FT_OK;
 }
@@ -117,7 +122,7 @@ QL_EXPORT FT_STATUS FT_ResetDevice(FT_HANDLE handle)
     auto link = Find(handle);
     if (!link)
         return FT_INVALID_HANDLE;
-    link->Purge();
+    link->Purge(true);  // what waits in the bridge goes too
     return link->Alive() ? FT_OK : FT_IO_ERROR;
 }
 
@@ -169,6 +174,43 @@ QL_EXPORT FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite,
     *bytesWritten = bytesToWrite;
     return FT_OK;
 }
+
+#ifndef QL_STANDIN_WITHOUT_LATENCY_TIMER
+
+// D2XX's range is 2 to 255 ms. A bridge the simulator keeps at its default timer refuses
+// as a library that cannot set it would.
+QL_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR latencyMs)
+{
+    auto link = Find(handle);
+    if (!link)
+        return FT_INVALID_HANDLE;
+    if (latencyMs < kMinLatencyTimerMs)
+        return FT_INVALID_PARAMETER;
+    if (link->OpenFlags() & ql::sim::wire::kOpenFixedLatencyTimer)
+        return FT_NOT_SUPPORTED;
+    if (!link->Control({ql::sim::wire::kSetLatencyTimer, latencyMs}))
+        return FT_IO_ERROR;
+    std::lock_guard guard(gLock);
+    gLatencyMs[handle] = latencyMs;
+    return FT_OK;
+}
+
+QL_EXPORT FT_STATUS FT_GetLatencyTimer(FT_HANDLE handle, PUCHAR latencyMs)
+{
+    std::lock_guard guard(gLock);
+    auto it = gLatencyMs.find(handle);
+    if (it == gLatencyMs.end())
+        return FT_INVALID_HANDLE;
+    if (!latencyMs)
+        return FT_INVALID_PARAMETER;
+    *latencyMs = it->second;
+    return FT_OK;
+}
+
+static_assert(std::is_same_v<decltype(&FT_SetLatencyTimer), PFN_FT_SetLatencyTimer>);
+static_assert(std::is_same_v<decltype(&FT_GetLatencyTimer), PFN_FT_GetLatencyTimer>);
+
+#endif
 
 // The exports have exactly the types the loader binds them with.
 static_assert(std::is_same_v<decltype(&FT_CreateDeviceInfoList), PFN_FT_CreateDeviceInfoList>);

@@ -78,12 +78,14 @@ bool TDeviceLink::Open(uint8_t kind, uint16_t tag, const std::string& serialText
     if (Fd < 0)
         return false;
     std::vector<uint8_t> buffer;
-    if (!Send(Fd, wire::BuildOpenRequest(kind, tag, serialText)) || Receive(Fd, buffer, wire::kReplyTimeoutMs) != 2
+    if (!Send(Fd, wire::BuildOpenRequest(kind, tag, serialText))
+        || Receive(Fd, buffer, wire::kReplyTimeoutMs) != ssize_t(wire::kOpenReplySize)
         || buffer[0] != wire::kOpenReply || buffer[1] != 0) {
         ::close(Fd);
         Fd = -1;
         return false;
     }
+    Flags = buffer[2];
     return true;
 }
 
@@ -157,11 +159,26 @@ bool TDeviceLink::Write(const uint8_t* bytes, uint32_t count)
     return true;
 }
 
-void TDeviceLink::Purge()
+void TDeviceLink::Purge(bool tell)
+{
+    std::lock_guard guard(Lock);
+    if (tell && !Dead && Fd >= 0 && !Send(Fd, {wire::kPurge}))
+        Dead = true;
+    Drain(0);
+    Queue.clear();
+}
+
+bool TDeviceLink::Control(const std::vector<uint8_t>& message)
 {
     std::lock_guard guard(Lock);
     Drain(0);
-    Queue.clear();
+    if (Dead || Fd < 0)
+        return false;
+    if (!Send(Fd, message)) {
+        Dead = true;
+        return false;
+    }
+    return true;
 }
 
 bool TDeviceLink::Alive()

@@ -22,6 +22,8 @@ public:
     ~TDeviceLink();
     // Connects and asks for the tracker; false when it is not on the bus.
     bool Open(uint8_t kind, uint16_t tag, const std::string& serialText);
+    // The open reply's flags (wire::kOpenFixedLatencyTimer).
+    uint8_t OpenFlags() const { return Flags; }
 
     // Takes in what the simulator has sent; then the bytes queued for reading.
     uint32_t Queued();
@@ -30,8 +32,12 @@ public:
     bool Read(uint8_t* buffer, uint32_t count, uint32_t timeoutMs, uint32_t& got);
     // False when the tracker dropped off.
     bool Write(const uint8_t* bytes, uint32_t count);
-    void Purge();
+    // Empties the receive queue; tell: the simulator drops what its bridge holds too.
+    void Purge(bool tell = false);
     bool Alive();
+    // A message about the link itself (wire::kSetLatencyTimer); false when the tracker
+    // dropped off.
+    bool Control(const std::vector<uint8_t>& message);
 
     uint32_t ReadTimeoutMs = 1000;
 
@@ -41,6 +47,7 @@ private:
     std::mutex Lock;
     int Fd = -1;
     bool Dead = false;
+    uint8_t Flags = 0;
     std::vector<uint8_t> Queue;
 };
 
