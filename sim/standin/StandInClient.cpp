@@ -93,7 +93,11 @@ void TDeviceLink::Drain(int waitMs)
 {
     if (Dead || Fd < 0)
         return;
-    std::vector<uint8_t> buffer(wire::kMaxMessage);
+    // The queue is polled every millisecond by every open link: the buffer is made once,
+    // not made and zeroed at each poll.
+    std::vector<uint8_t>& buffer = Received;
+    if (buffer.size() != wire::kMaxMessage)
+        buffer.resize(wire::kMaxMessage);
     for (;;) {
         pollfd p{Fd, POLLIN, 0};
         if (::poll(&p, 1, waitMs) <= 0)

@@ -49,6 +49,7 @@ private:
     bool Dead = false;
     uint8_t Flags = 0;
     std::vector<uint8_t> Queue;
+    std::vector<uint8_t> Received;  // one message off the socket, kept between polls
 };
 
 }  // namespace ql::sim::standin
