@@ -202,6 +202,7 @@ int LinkFtdi()
               QStringLiteral("%1 s (%2 requests): ×%3 the tuned write")
                   .arg(untuned.WallS, 0, 'f', 2).arg(untunedTrace.size()).arg(untuned.WallS / run.WallS, 0, 'f', 2));
     PrintInfo(QStringLiteral("FTDI: loader CPU per MB written"), CpuPerMB(run));
+    PlotPoint(QStringLiteral("ftdi-floor"), kD2xxLatencyTimerMs, floorS);
     PlotPoint(QStringLiteral("ftdi-tuned"), kD2xxLatencyTimerMs, run.WallS);
     PlotPoint(QStringLiteral("ftdi-untuned"), ftdi::kDefaultLatencyTimerMs, untuned.WallS);
     return 0;
