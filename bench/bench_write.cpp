@@ -164,9 +164,9 @@ bool WriteFtdi(const QByteArray& extra, TRun& run, QJsonArray& trace, QString& e
 // 16 ms whatever is set (the simulator's FixedLatencyTimer: a library that cannot set it),
 // so the gain of the tuning shows beside the figure.
 //
-// Plotted points (QLBENCH_POINTS): series "ftdi-tuned" and "ftdi-untuned", one point each,
-// x = the bridge's latency timer in ms during the write (2 and 16), y = the write's
-// seconds.
+// Plotted points (QLBENCH_POINTS): series "ftdi-floor", "ftdi-tuned" and "ftdi-untuned",
+// one point each, x = the bridge's latency timer in ms during the write (2, 2 and 16),
+// y = seconds.
 int LinkFtdi()
 {
     const double sleepMs = MeanSleepMs(kFtdiPollPauseMs, kSleepSamples);
