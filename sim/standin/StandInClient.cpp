@@ -98,13 +98,21 @@ void TDeviceLink::Drain(int waitMs)
     std::vector<uint8_t>& buffer = Received;
     if (buffer.size() != wire::kMaxMessage)
         buffer.resize(wire::kMaxMessage);
+    // Nothing to wait for: the receive alone says whether a message is there, one system
+    // call per look at the queue instead of a poll and a receive.
     for (;;) {
-        pollfd p{Fd, POLLIN, 0};
-        if (::poll(&p, 1, waitMs) <= 0)
-            return;
-        waitMs = 0;
+        if (waitMs > 0) {
+            pollfd p{Fd, POLLIN, 0};
+            if (::poll(&p, 1, waitMs) <= 0)
+                return;
+            waitMs = 0;
+        }
         const ssize_t n = ::recv(Fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
             Dead = true;
             return;
         }
