@@ -170,7 +170,7 @@ bool TComPort::Write(const uint8_t* bytes, int count)
     return ok;
 }
 
-int TComPort::Read(uint8_t* buffer, int max)
+int TComPort::Read(uint8_t* buffer, int max, const TComplete& complete)
 {
     if (max <= 0)
         return 0;
@@ -195,6 +195,8 @@ int TComPort::Read(uint8_t* buffer, int max)
         const ssize_t n = ::read(fd, buffer + got, size_t(max - got));
         if (n > 0) {
             got += int(n);
+            if (complete && complete(got))
+                break;
             continue;
         }
         if (n == 0 || LineGone(errno)) {
