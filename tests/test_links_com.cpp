@@ -13,9 +13,11 @@
 #include "links/ComReply.h"
 #include "links/Frame.h"
 #include "links/LinkTrace.h"
+#include "links/RawLine.h"
 #include "core/LiveOptions.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -23,10 +25,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -485,6 +489,54 @@ TEST(ComPortAccess, APermissionRefusedNamesTheGroupThatOwnsTheDevice)
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(report, "0\n" + QByteArray::number(EACCES) + '\n' + ownerName.toUtf8());
+}
+
+// The one raw-line set-up of the COM port (115200) and the bridges' kernel tty (its own
+// speed), on a pseudo-terminal that starts out cooked at 9600 baud.
+TEST(RawLine, RawEightNOneAtTheSpeedAskedForOrTheOneItHas)
+{
+    struct TCase {
+        const char* Name;
+        int Baud;
+        bool Set;
+        speed_t Speed;
+    } cases[] = {
+        {"the COM port's 115200", kComBaudRate, true, B115200},
+        {"a bridge's tty keeps its speed", kKeepLineSpeed, true, B9600},
+        {"a rate the system does not name", 12345, false, B9600},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TPtyFarEnd far;
+        ASSERT_TRUE(far.Valid());
+        const int fd = ::open(far.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        termios cooked{};
+        ASSERT_EQ(tcgetattr(fd, &cooked), 0);
+        cooked.c_lflag |= ICANON | ECHO;
+        cooked.c_cc[VMIN] = 1;
+        cfsetspeed(&cooked, B9600);
+        ASSERT_EQ(tcsetattr(fd, TCSANOW, &cooked), 0);
+
+        EXPECT_EQ(SetRawLine(fd, c.Baud), c.Set);
+        termios line{};
+        ASSERT_EQ(tcgetattr(fd, &line), 0);
+        EXPECT_EQ(cfgetospeed(&line), c.Speed);
+        EXPECT_EQ(cfgetispeed(&line), c.Speed);
+        if (c.Set) {
+            EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
+            EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+            EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
+            EXPECT_EQ(line.c_cc[VMIN], 0);
+            EXPECT_EQ(line.c_cc[VTIME], 0);
+        }
+        ::close(fd);
+    }
+    // Not a terminal at all.
+    QTemporaryDir dir;
+    QFile file(dir.filePath("plain"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_FALSE(SetRawLine(file.handle(), kComBaudRate));
 }
 
 TEST(ComPortFaultTexts, ThePortTheReasonAndWhatGivesAccessInBothLanguages)
