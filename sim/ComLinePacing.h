@@ -14,7 +14,8 @@ namespace ql::sim {
 
 inline constexpr int64_t kNothingDueUs = INT64_MAX;
 
-// The wire time of a number of bytes; 0 when not paced (baud 0).
+// The wire time of a number of bytes, rounded up to the microsecond so that no byte is
+// counted as across before it is; 0 when not paced (baud 0).
 int64_t WireTimeUs(qsizetype bytes, int baud);
 
 class TComLinePacing {
@@ -34,12 +35,19 @@ public:
     uint64_t BytesOut() const { return WireOut; }
 
 private:
-    QByteArray Out;             // reply bytes not yet on the line
-    int64_t WireFreeUs = 0;     // paced: when the outgoing wire takes the next byte
-    int64_t InboundDoneUs = 0;  // paced: when the last received byte has crossed the wire
-    int64_t RetryAtUs = -1;     // a full pseudo-terminal buffer is tried again then
-    uint64_t WireIn = 0;        // bytes read from the line
-    uint64_t WireOut = 0;       // bytes written to the line
+    // Paced: the outgoing bytes of one unbroken stretch of the wire, counted from its start
+    // so that rounding never adds up to a faster wire.
+    int64_t CrossedUs(qsizetype bytes) const { return StretchStartUs + WireTimeUs(bytes, StretchBaud); }
+    void Rebase(int baud);
+
+    QByteArray Out;              // reply bytes not yet on the line
+    int64_t StretchStartUs = 0;  // paced: when the first byte of the stretch began to cross
+    qsizetype StretchBytes = 0;  // paced: bytes of the stretch already on the line
+    int StretchBaud = 0;         // the rate the stretch is counted at
+    int64_t InboundDoneUs = 0;   // paced: when the last received byte has crossed the wire
+    int64_t RetryAtUs = -1;      // a full pseudo-terminal buffer is tried again then
+    uint64_t WireIn = 0;         // bytes read from the line
+    uint64_t WireOut = 0;        // bytes written to the line
 };
 
 }  // namespace ql::sim
