@@ -24,8 +24,20 @@ int64_t WireTimeUs(qsizetype bytes, int baud)
 void TComLinePacing::Received(qsizetype bytes, int64_t nowUs, int baud)
 {
     WireIn += uint64_t(bytes);
+    if (ReplyDoneUs >= 0 && Out.isEmpty())
+        Waiting += std::max<int64_t>(0, nowUs - ReplyDoneUs);
+    ReplyDoneUs = -1;
     if (baud > 0)
         InboundDoneUs = std::max(InboundDoneUs, nowUs) + WireTimeUs(bytes, baud);
+}
+
+int64_t TComLinePacing::WaitingUs(int64_t nowUs)
+{
+    if (ReplyDoneUs >= 0 && Out.isEmpty() && nowUs > ReplyDoneUs) {
+        Waiting += nowUs - ReplyDoneUs;
+        ReplyDoneUs = nowUs;
+    }
+    return Waiting;
 }
 
 void TComLinePacing::Rebase(int baud)
@@ -86,6 +98,10 @@ void TComLinePacing::Flush(int lineFd, int64_t nowUs, int baud)
     Out.remove(0, n);
     WireOut += uint64_t(n);
     StretchBytes += n;
+    if (baud > 0 && Out.isEmpty()) {
+        Late += std::max<int64_t>(0, nowUs - CrossedUs(StretchBytes));
+        ReplyDoneUs = nowUs;
+    }
 }
 
 }  // namespace ql::sim

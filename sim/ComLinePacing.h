@@ -33,6 +33,12 @@ public:
 
     uint64_t BytesIn() const { return WireIn; }
     uint64_t BytesOut() const { return WireOut; }
+    // Paced: how long the line stood waiting for the loader, from each reply's last byte
+    // on the line to the next byte read from it; and how much later than their wire time
+    // the replies' last bytes reached the line (the simulator's own delay).
+    // A wait still running is counted up to nowUs, so that two readings split it.
+    int64_t WaitingUs(int64_t nowUs);
+    int64_t LateUs() const { return Late; }
 
 private:
     // Paced: the outgoing bytes of one unbroken stretch of the wire, counted from its start
@@ -48,6 +54,9 @@ private:
     int64_t RetryAtUs = -1;      // a full pseudo-terminal buffer is tried again then
     uint64_t WireIn = 0;         // bytes read from the line
     uint64_t WireOut = 0;        // bytes written to the line
+    int64_t ReplyDoneUs = -1;    // paced: when the last reply was wholly on the line
+    int64_t Waiting = 0;
+    int64_t Late = 0;
 };
 
 }  // namespace ql::sim

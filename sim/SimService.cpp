@@ -247,6 +247,17 @@ bool TSimService::WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& from
     return true;
 }
 
+bool TSimService::LineTimes(uint32_t serial, int64_t& waitingUs, int64_t& lateUs)
+{
+    std::lock_guard guard(Lock);
+    TSlot* slot = Find(serial);
+    if (!slot || !slot->IsCom())
+        return false;
+    waitingUs = slot->Pacing.WaitingUs(NowUs());
+    lateUs = slot->Pacing.LateUs();
+    return true;
+}
+
 void TSimService::ClearTrace(uint32_t serial)
 {
     std::lock_guard guard(Lock);

@@ -328,5 +328,26 @@ TEST(ComLinePacing, NoByteReachesTheLineBeforeItHasCrossedTheWire)
     }
 }
 
+// What the bench sets beside the wire's floor: the simulator's own lateness with a reply,
+// and the line waiting for the loader after it, split wherever it is read.
+TEST(ComLinePacing, CountsItsLatenessAndTheLineWaitingForTheLoader)
+{
+    constexpr int kBaud = 115200;
+    int line[2];
+    ASSERT_EQ(::pipe2(line, O_NONBLOCK), 0);
+    sim::TComLinePacing pacing;
+    pacing.Queue(QByteArray(3, 'x'), 0);
+    const int64_t due = pacing.NextFlushUs(kBaud);
+    ASSERT_EQ(due, sim::WireTimeUs(3, kBaud));
+    pacing.Flush(line[1], due + 40, kBaud);  // the thread woke 40 us late
+    EXPECT_EQ(pacing.BytesOut(), 3u);
+    EXPECT_EQ(pacing.LateUs(), 40);
+    EXPECT_EQ(pacing.WaitingUs(due + 40 + 100), 100);
+    pacing.Received(11, due + 40 + 250, kBaud);  // the loader's next request
+    EXPECT_EQ(pacing.WaitingUs(due + 40 + 5000), 250) << "the line is busy again, not waiting";
+    ::close(line[0]);
+    ::close(line[1]);
+}
+
 }  // namespace
 }  // namespace ql::test
