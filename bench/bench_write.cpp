@@ -196,14 +196,14 @@ int LinkCom()
                  .arg(run.WallS, 0, 'f', 2).arg(floorS, 0, 'f', 2).arg(wire).arg(run.WallS / floorS, 0, 'f', 3),
              QStringLiteral("≤ %1 × floor").arg(kComTarget, 0, 'f', 2), run.WallS <= kComTarget * floorS);
     // A read ends with its reply's frame, so no exchange waits on the line's time-outs. The
-    // time beyond the wire is the line waiting for the loader after each reply (the last
-    // byte to the loader, the session's hand-over of its line to the window and back, the
-    // next request to the simulator), the simulator's own lateness with replies, and the
-    // session's start and end.
+    // time beyond the wire is the line standing idle for the loader (after each reply: the
+    // last byte to the loader, the session's hand-over of its line to the window and back,
+    // the next request to the simulator; or between the frames of a request), the
+    // simulator's own lateness with replies, and the session's start and end.
     const int exchanges = int(TraceOf(sim, kSerial, false).size());
     const double waitingS = waiting1 - waiting0, lateS = late1 - late0;
     const double restS = run.WallS - floorS - waitingS - lateS;
-    PrintInfo(QStringLiteral("COM port: beyond the wire, the line waiting for the loader after each of %1 replies")
+    PrintInfo(QStringLiteral("COM port: beyond the wire, the line idle for the loader (%1 exchanges)")
                   .arg(exchanges),
               QStringLiteral("%1 s: %2 ms a reply").arg(waitingS, 0, 'f', 2).arg(waitingS * 1000 / exchanges, 0, 'f', 3));
     PrintInfo(QStringLiteral("COM port: beyond the wire, the simulator late with its replies"),

@@ -21,22 +21,28 @@ int64_t WireTimeUs(qsizetype bytes, int baud)
     return (int64_t(bytes) * kBitsPerByte * kUsPerSecond + baud - 1) / baud;
 }
 
+void TComLinePacing::CountIdle(int64_t nowUs)
+{
+    // Idle: nothing of the loader's is crossing, and the tracker's replies are all out.
+    const int64_t from = std::max({InboundDoneUs, ReplyDoneUs, IdleCountedUs});
+    if (Used && Out.isEmpty() && nowUs > from)
+        Waiting += nowUs - from;
+    IdleCountedUs = std::max(IdleCountedUs, nowUs);
+}
+
 void TComLinePacing::Received(qsizetype bytes, int64_t nowUs, int baud)
 {
     WireIn += uint64_t(bytes);
-    if (ReplyDoneUs >= 0 && Out.isEmpty())
-        Waiting += std::max<int64_t>(0, nowUs - ReplyDoneUs);
-    ReplyDoneUs = -1;
-    if (baud > 0)
-        InboundDoneUs = std::max(InboundDoneUs, nowUs) + WireTimeUs(bytes, baud);
+    if (baud <= 0)
+        return;
+    CountIdle(nowUs);
+    Used = true;
+    InboundDoneUs = std::max(InboundDoneUs, nowUs) + WireTimeUs(bytes, baud);
 }
 
 int64_t TComLinePacing::WaitingUs(int64_t nowUs)
 {
-    if (ReplyDoneUs >= 0 && Out.isEmpty() && nowUs > ReplyDoneUs) {
-        Waiting += nowUs - ReplyDoneUs;
-        ReplyDoneUs = nowUs;
-    }
+    CountIdle(nowUs);
     return Waiting;
 }
 
@@ -48,11 +54,11 @@ void TComLinePacing::Rebase(int baud)
     StretchBaud = baud;
 }
 
-void TComLinePacing::Queue(const QByteArray& bytes, int64_t nowUs)
+void TComLinePacing::Queue(const QByteArray& bytes, int64_t dueUs)
 {
-    // An idle wire starts a new stretch now; a busy one carries the bytes behind its own.
-    if (Out.isEmpty() && CrossedUs(StretchBytes) <= nowUs) {
-        StretchStartUs = nowUs;
+    // An idle wire starts a new stretch; a busy one carries the bytes behind its own.
+    if (Out.isEmpty() && CrossedUs(StretchBytes) <= dueUs) {
+        StretchStartUs = dueUs;
         StretchBytes = 0;
     }
     Out.append(bytes);
@@ -101,6 +107,7 @@ void TComLinePacing::Flush(int lineFd, int64_t nowUs, int baud)
     if (baud > 0 && Out.isEmpty()) {
         Late += std::max<int64_t>(0, nowUs - CrossedUs(StretchBytes));
         ReplyDoneUs = nowUs;
+        Used = true;
     }
 }
 

@@ -24,8 +24,10 @@ public:
     void Received(qsizetype bytes, int64_t nowUs, int baud);
     // A reply starts no earlier than this: once the request has crossed the wire.
     int64_t ReplyNotBeforeUs(int baud) const { return baud > 0 ? InboundDoneUs : 0; }
-    // Reply bytes that are due, queued behind those not yet on the line.
-    void Queue(const QByteArray& bytes, int64_t nowUs);
+    // Reply bytes due since dueUs, queued behind those not yet on the line. A reply the
+    // thread queues late crosses the wire from when it was due, so that its bytes reach
+    // the line no later than the simulator's delay, and never before they have crossed.
+    void Queue(const QByteArray& bytes, int64_t dueUs);
     // Writes to the line (the pseudo-terminal's master) what the wire has carried by now.
     void Flush(int lineFd, int64_t nowUs, int baud);
     // When Flush has something to do next; kNothingDueUs when no byte waits.
@@ -33,10 +35,11 @@ public:
 
     uint64_t BytesIn() const { return WireIn; }
     uint64_t BytesOut() const { return WireOut; }
-    // Paced: how long the line stood waiting for the loader, from each reply's last byte
-    // on the line to the next byte read from it; and how much later than their wire time
-    // the replies' last bytes reached the line (the simulator's own delay).
-    // A wait still running is counted up to nowUs, so that two readings split it.
+    // Paced: how long the line stood idle waiting for the loader (after a reply, or in
+    // the middle of a request whose next bytes came after the earlier ones had crossed);
+    // and how much later than their wire time the replies' last bytes reached the line
+    // (the simulator's own delay). A wait still running is counted up to nowUs, so that
+    // two readings split it.
     int64_t WaitingUs(int64_t nowUs);
     int64_t LateUs() const { return Late; }
 
@@ -54,7 +57,11 @@ private:
     int64_t RetryAtUs = -1;      // a full pseudo-terminal buffer is tried again then
     uint64_t WireIn = 0;         // bytes read from the line
     uint64_t WireOut = 0;        // bytes written to the line
-    int64_t ReplyDoneUs = -1;    // paced: when the last reply was wholly on the line
+    void CountIdle(int64_t nowUs);
+
+    bool Used = false;           // paced: a byte has crossed either way
+    int64_t ReplyDoneUs = 0;     // paced: when the last reply was wholly on the line
+    int64_t IdleCountedUs = 0;   // paced: idle time is counted up to here
     int64_t Waiting = 0;
     int64_t Late = 0;
 };

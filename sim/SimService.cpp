@@ -583,7 +583,7 @@ void TSimService::Deliver(const TPendingReply& reply)
         slot->Kernel.Flush(nowUs);
     } else if (reply.ConnectionId == 0) {
         const int64_t nowUs = NowUs();
-        slot->Pacing.Queue(reply.Bytes, nowUs);
+        slot->Pacing.Queue(reply.Bytes, std::min(reply.AtUs, nowUs));
         slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());
     } else
         Server.Send(reply.ConnectionId, reply.Bytes);

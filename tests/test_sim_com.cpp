@@ -329,7 +329,7 @@ TEST(ComLinePacing, NoByteReachesTheLineBeforeItHasCrossedTheWire)
 }
 
 // What the bench sets beside the wire's floor: the simulator's own lateness with a reply,
-// and the line waiting for the loader after it, split wherever it is read.
+// and the line standing idle for the loader, split wherever it is read.
 TEST(ComLinePacing, CountsItsLatenessAndTheLineWaitingForTheLoader)
 {
     constexpr int kBaud = 115200;
@@ -343,8 +343,11 @@ TEST(ComLinePacing, CountsItsLatenessAndTheLineWaitingForTheLoader)
     EXPECT_EQ(pacing.BytesOut(), 3u);
     EXPECT_EQ(pacing.LateUs(), 40);
     EXPECT_EQ(pacing.WaitingUs(due + 40 + 100), 100);
-    pacing.Received(11, due + 40 + 250, kBaud);  // the loader's next request
-    EXPECT_EQ(pacing.WaitingUs(due + 40 + 5000), 250) << "the line is busy again, not waiting";
+    pacing.Received(11, due + 40 + 250, kBaud);  // the loader's next request, 955 us on the wire
+    EXPECT_EQ(pacing.WaitingUs(due + 40 + 250 + 900), 250) << "the request is crossing";
+    // Its second part comes 100 us after the first has crossed: the line waited again.
+    pacing.Received(5, due + 40 + 250 + sim::WireTimeUs(11, kBaud) + 100, kBaud);
+    EXPECT_EQ(pacing.WaitingUs(due + 40 + 250 + sim::WireTimeUs(11, kBaud) + 200), 350);
     ::close(line[0]);
     ::close(line[1]);
 }
