@@ -198,17 +198,18 @@ int LinkCom()
     // A read ends with its reply's frame, so no exchange waits on the line's time-outs. The
     // time beyond the wire is the line standing idle for the loader (after each reply: the
     // last byte to the loader, the session's hand-over of its line to the window and back,
-    // the next request to the simulator; or between the frames of a request), the
-    // simulator's own lateness with replies, and the session's start and end.
+    // the next request to the simulator; between the frames of a request; before the
+    // session's first request and after its last reply) and the simulator's own lateness
+    // with replies. What neither explains is the measurement's own start and stop.
     const int exchanges = int(TraceOf(sim, kSerial, false).size());
     const double waitingS = waiting1 - waiting0, lateS = late1 - late0;
     const double restS = run.WallS - floorS - waitingS - lateS;
-    PrintInfo(QStringLiteral("COM port: beyond the wire, the line idle for the loader (%1 exchanges)")
+    PrintInfo(QStringLiteral("COM port: beyond the wire, the line idle for the loader (%1 exchanges, the session's start and end)")
                   .arg(exchanges),
               QStringLiteral("%1 s: %2 ms a reply").arg(waitingS, 0, 'f', 2).arg(waitingS * 1000 / exchanges, 0, 'f', 3));
     PrintInfo(QStringLiteral("COM port: beyond the wire, the simulator late with its replies"),
               QStringLiteral("%1 s: %2 ms a reply").arg(lateS, 0, 'f', 2).arg(lateS * 1000 / exchanges, 0, 'f', 3));
-    PrintInfo(QStringLiteral("COM port: beyond the wire, the rest (the session's start and end)"),
+    PrintInfo(QStringLiteral("COM port: beyond the wire, neither of the two"),
               QStringLiteral("%1 s").arg(restS, 0, 'f', 2));
     PlotPoint(QStringLiteral("com"), 1, run.WallS);
     PlotPoint(QStringLiteral("com-wire"), 1, floorS);
