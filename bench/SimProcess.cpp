@@ -82,6 +82,16 @@ bool TSimProcess::WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& from
     return true;
 }
 
+bool TSimProcess::LineTimes(uint32_t serial, double& waitingS, double& lateS)
+{
+    const QList<QByteArray> words = Ask("linetime " + QByteArray::number(serial)).split(' ');
+    if (words.size() != 3 || words[0] != "OK")
+        return false;
+    waitingS = words[1].toDouble() / 1e6;
+    lateS = words[2].toDouble() / 1e6;
+    return true;
+}
+
 QString TSimProcess::ComPortPath(uint32_t serial)
 {
     const QJsonArray list = QJsonDocument::fromJson(Ask("list").mid(3)).array();

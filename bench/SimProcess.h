@@ -25,6 +25,8 @@ public:
     bool AskOk(const QByteArray& command) { return Ask(command).startsWith("OK"); }
     // A COM tracker's line counters: bytes to and from the tracker.
     bool WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromTracker);
+    // COM, paced: the line's waiting for the loader and the simulator's lateness (linetime).
+    bool LineTimes(uint32_t serial, double& waitingS, double& lateS);
     QString ComPortPath(uint32_t serial);
     // The simulator's CPU time so far (user and system, from /proc/PID/stat), so that a
     // limit of the far end is not taken for one of the loader. Negative when unknown.

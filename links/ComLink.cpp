@@ -161,7 +161,11 @@ int TComLink::ReadFrame(uint8_t* buffer, int size, uint32_t timeoutMs, TComMode 
         // A full buffer that is not one frame can only run into the time-out: collected
         // bytes are never dropped, so a stray byte spoils the whole read.
         if (collected < kMaxFrameSize) {
-            const int got = port_.Read(frame + collected, kMaxFrameSize - collected);
+            // A reply ends where its frame's length field says: waiting out the interval
+            // behind it would only delay it.
+            const int before = collected;
+            const int got = port_.Read(frame + collected, kMaxFrameSize - collected,
+                                       [&](int n) { return IsComReply(frame, before + n, mode); });
             if (got < 0)
                 return 0;  // the line is gone: nothing more can come
             collected += got;

@@ -12,7 +12,10 @@
 // whose number the system has given to another file meanwhile. Reads and writes do not
 // wait for each other.
 //
-// A Windows build implements the same class over CreateFileW/SetCommTimeouts.
+// A Windows build implements the same class over CreateFileW/SetCommTimeouts. Its Read
+// has to keep the same early end: a ReadFile for max bytes would wait out the interval
+// behind a complete reply, so it takes the bytes ClearCommError reports queued and asks
+// complete after each piece, leaving the interval to ReadFile only while none are queued.
 
 #include "links/ComPortName.h"
 
@@ -20,6 +23,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 namespace ql {
@@ -48,9 +52,13 @@ public:
     // One synchronous write of all bytes; true only when the port took every one.
     bool Write(const uint8_t* bytes, int count);
 
-    // Up to max bytes, returning after a 2 ms gap between bytes or 20 ms in all; 0 when
+    // Whether the got bytes read so far complete what the caller waits for.
+    using TComplete = std::function<bool(int got)>;
+
+    // Up to max bytes, returning after a 2 ms gap between bytes or 20 ms in all, or at
+    // once when complete (if given) says the bytes read so far are complete; 0 when
     // nothing came or the port is closed, -1 when the line has failed (hung up, gone).
-    int Read(uint8_t* buffer, int max);
+    int Read(uint8_t* buffer, int max, const TComplete& complete = {});
 
     // The failure of the open line, if one was seen since the open (Stage Line).
     TComPortFault LineFault() const;

@@ -1,5 +1,6 @@
 #include "links/ComPort.h"
 
+#include "links/RawLine.h"
 #include "platform/Tick.h"
 
 #include <cerrno>
@@ -12,22 +13,6 @@
 
 namespace ql {
 namespace {
-
-bool SetRawLine(int fd)
-{
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        return false;
-    cfmakeraw(&tio);
-    cfsetispeed(&tio, B115200);
-    cfsetospeed(&tio, B115200);
-    tio.c_cflag &= ~(PARENB | CSTOPB | CSIZE | CRTSCTS);
-    tio.c_cflag |= CS8 | CREAD | CLOCAL;
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    return tcsetattr(fd, TCSANOW, &tio) == 0;
-}
 
 enum class TWait { Ready, TimedOut, HungUp };
 
@@ -90,7 +75,7 @@ bool TComPort::Open(const QString& path, TComPortFault* fault)
     }
     // A pseudo-terminal has neither a baud rate nor modem lines; their results are not
     // examined, as on a real port.
-    SetRawLine(fd);
+    SetRawLine(fd, kComBaudRate);
     int lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIS, &lines);
     tcflush(fd, TCIOFLUSH);
@@ -185,7 +170,7 @@ bool TComPort::Write(const uint8_t* bytes, int count)
     return ok;
 }
 
-int TComPort::Read(uint8_t* buffer, int max)
+int TComPort::Read(uint8_t* buffer, int max, const TComplete& complete)
 {
     if (max <= 0)
         return 0;
@@ -210,6 +195,8 @@ int TComPort::Read(uint8_t* buffer, int max)
         const ssize_t n = ::read(fd, buffer + got, size_t(max - got));
         if (n > 0) {
             got += int(n);
+            if (complete && complete(got))
+                break;
             continue;
         }
         if (n == 0 || LineGone(errno)) {

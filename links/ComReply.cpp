@@ -7,11 +7,26 @@
 
 namespace ql {
 
-int TakeComReply(const uint8_t* collected, int count, TComMode mode, uint8_t* buffer, int size)
+namespace {
+
+// The bytes the collection delivers, or 0 when it is no reply.
+int ReplyBytes(const uint8_t* collected, int count, TComMode mode)
 {
     if (count < kFrameOverhead || count > kMaxFrameSize || !CheckFrame(collected, uint16_t(count)))
-        return -1;
-    const int available = mode == TComMode::Raw ? count : count - kReplyDataOffset - 2;
+        return 0;
+    return std::max(0, mode == TComMode::Raw ? count : count - kReplyDataOffset - 2);
+}
+
+}  // namespace
+
+bool IsComReply(const uint8_t* collected, int count, TComMode mode)
+{
+    return ReplyBytes(collected, count, mode) > 0;
+}
+
+int TakeComReply(const uint8_t* collected, int count, TComMode mode, uint8_t* buffer, int size)
+{
+    const int available = ReplyBytes(collected, count, mode);
     if (available <= 0)
         return -1;
     const int n = std::clamp(available, 0, size);

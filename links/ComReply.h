@@ -15,4 +15,9 @@ enum class TComMode { Raw, Tunnel };
 // Returns the count delivered, or -1 while the bytes are no reply (yet).
 int TakeComReply(const uint8_t* collected, int count, TComMode mode, uint8_t* buffer, int size);
 
+// Whether TakeComReply would deliver the collected bytes. The port's read asks after every
+// piece: once they are a reply, nothing that comes later can belong to it (the frame's
+// length field says where it ends), so the read ends without waiting out the interval.
+bool IsComReply(const uint8_t* collected, int count, TComMode mode);
+
 }  // namespace ql

@@ -3,6 +3,7 @@
 #include "links/FtdiLink.h"
 #include "links/KernelBridgeList.h"
 #include "links/LinkTrace.h"
+#include "links/RawLine.h"
 #include "platform/Tick.h"
 
 #include <QFile>
@@ -43,24 +44,6 @@ QString NodeOf(int32_t serial, QString& latencyTimer)
     return QString();
 }
 
-// Raw 8N1 without flow control; the line speed stays as the tty has it.
-bool SetRawLine(int fd)
-{
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        return false;
-    const speed_t in = cfgetispeed(&tio), out = cfgetospeed(&tio);
-    cfmakeraw(&tio);
-    cfsetispeed(&tio, in);
-    cfsetospeed(&tio, out);
-    tio.c_cflag &= ~(PARENB | CSTOPB | CSIZE | CRTSCTS);
-    tio.c_cflag |= CS8 | CREAD | CLOCAL;
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    return tcsetattr(fd, TCSANOW, &tio) == 0;
-}
-
 // Empty when the timer is set; otherwise why not.
 QString SetLatencyTimer(const QString& path)
 {
@@ -96,7 +79,7 @@ bool TKernelTtyPort::Open(TLinkEntry& device, TComPortFault* fault)
         return refuse(-1, errno);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         return refuse(fd, errno == EWOULDBLOCK ? EBUSY : errno);
-    if (ioctl(fd, TIOCEXCL) != 0 || !SetRawLine(fd))
+    if (ioctl(fd, TIOCEXCL) != 0 || !SetRawLine(fd, kKeepLineSpeed))
         return refuse(fd, errno);
     tcflush(fd, TCIOFLUSH);
     const QString notSet = SetLatencyTimer(latencyTimer);

@@ -16,20 +16,51 @@ constexpr int64_t kUsPerSecond = 1000000;
 
 int64_t WireTimeUs(qsizetype bytes, int baud)
 {
-    return baud > 0 ? int64_t(bytes) * kBitsPerByte * kUsPerSecond / baud : 0;
+    if (baud <= 0)
+        return 0;
+    return (int64_t(bytes) * kBitsPerByte * kUsPerSecond + baud - 1) / baud;
+}
+
+void TComLinePacing::CountIdle(int64_t nowUs)
+{
+    // Idle: nothing of the loader's is crossing, and the tracker's replies are all out.
+    const int64_t from = std::max({InboundDoneUs, ReplyDoneUs, IdleCountedUs});
+    if (Used && Out.isEmpty() && nowUs > from)
+        Waiting += nowUs - from;
+    IdleCountedUs = std::max(IdleCountedUs, nowUs);
 }
 
 void TComLinePacing::Received(qsizetype bytes, int64_t nowUs, int baud)
 {
     WireIn += uint64_t(bytes);
-    if (baud > 0)
-        InboundDoneUs = std::max(InboundDoneUs, nowUs) + WireTimeUs(bytes, baud);
+    if (baud <= 0)
+        return;
+    CountIdle(nowUs);
+    Used = true;
+    InboundDoneUs = std::max(InboundDoneUs, nowUs) + WireTimeUs(bytes, baud);
 }
 
-void TComLinePacing::Queue(const QByteArray& bytes, int64_t nowUs)
+int64_t TComLinePacing::WaitingUs(int64_t nowUs)
 {
-    if (Out.isEmpty())
-        WireFreeUs = std::max(WireFreeUs, nowUs);
+    CountIdle(nowUs);
+    return Waiting;
+}
+
+void TComLinePacing::Rebase(int baud)
+{
+    // A new rate counts from the end of what the old one carried.
+    StretchStartUs = CrossedUs(StretchBytes);
+    StretchBytes = 0;
+    StretchBaud = baud;
+}
+
+void TComLinePacing::Queue(const QByteArray& bytes, int64_t dueUs)
+{
+    // An idle wire starts a new stretch; a busy one carries the bytes behind its own.
+    if (Out.isEmpty() && CrossedUs(StretchBytes) <= dueUs) {
+        StretchStartUs = dueUs;
+        StretchBytes = 0;
+    }
     Out.append(bytes);
 }
 
@@ -39,9 +70,13 @@ int64_t TComLinePacing::NextFlushUs(int baud) const
         return kNothingDueUs;
     if (RetryAtUs >= 0)
         return RetryAtUs;
+    if (baud <= 0)
+        return 0;
     // A batch once its last byte has crossed the wire, the end of a reply as soon as it has.
     const qsizetype batch = std::min<qsizetype>(kLineBatchBytes, Out.size());
-    return WireFreeUs + WireTimeUs(batch - 1, baud);
+    if (baud != StretchBaud)
+        return StretchStartUs + WireTimeUs(StretchBytes, StretchBaud) + WireTimeUs(batch, baud);
+    return CrossedUs(StretchBytes + batch);
 }
 
 void TComLinePacing::Flush(int lineFd, int64_t nowUs, int baud)
@@ -51,10 +86,15 @@ void TComLinePacing::Flush(int lineFd, int64_t nowUs, int baud)
     RetryAtUs = -1;
     qsizetype allowed = Out.size();
     if (baud > 0) {
-        if (WireFreeUs > nowUs)
+        if (baud != StretchBaud)
+            Rebase(baud);
+        if (nowUs <= StretchStartUs)
             return;
-        allowed = std::min<qsizetype>(allowed, 1 + (nowUs - WireFreeUs) * baud
-                                                       / (kBitsPerByte * kUsPerSecond));
+        // The bytes whose stop bit has crossed by now.
+        const qsizetype crossed = qsizetype((nowUs - StretchStartUs) * baud / (kBitsPerByte * kUsPerSecond));
+        allowed = std::min<qsizetype>(allowed, crossed - StretchBytes);
+        if (allowed <= 0)
+            return;
     }
     const ssize_t n = ::write(lineFd, Out.constData(), size_t(allowed));
     if (n <= 0) {
@@ -63,8 +103,12 @@ void TComLinePacing::Flush(int lineFd, int64_t nowUs, int baud)
     }
     Out.remove(0, n);
     WireOut += uint64_t(n);
-    if (baud > 0)
-        WireFreeUs += WireTimeUs(n, baud);
+    StretchBytes += n;
+    if (baud > 0 && Out.isEmpty()) {
+        Late += std::max<int64_t>(0, nowUs - CrossedUs(StretchBytes));
+        ReplyDoneUs = nowUs;
+        Used = true;
+    }
 }
 
 }  // namespace ql::sim

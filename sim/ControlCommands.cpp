@@ -170,6 +170,14 @@ QByteArray Wire(TContext& c, const TControlLine& line)
     return Ok(QByteArray::number(toTracker) + ' ' + QByteArray::number(fromTracker));
 }
 
+QByteArray LineTime(TContext& c, const TControlLine& line)
+{
+    int64_t waitingUs = 0, lateUs = 0;
+    if (!c.Sim.LineTimes(line.Serial, waitingUs, lateUs))
+        return Err(QStringLiteral("tracker %1 has no COM line").arg(line.Serial));
+    return Ok(QByteArray::number(waitingUs) + ' ' + QByteArray::number(lateUs));
+}
+
 QByteArray Present(TContext& c, const TControlLine& line)
 {
     return Ok(c.Sim.Present(line.Serial) ? "1" : "0");
@@ -186,6 +194,7 @@ const TCommand kCommands[] = {
     {"dump", TArguments::TrackerText, Dump},    // FILE
     {"mode", TArguments::Tracker, Mode},
     {"wire", TArguments::Tracker, Wire},
+    {"linetime", TArguments::Tracker, LineTime},
     {"present", TArguments::Tracker, Present},
 };
 

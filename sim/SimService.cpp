@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@ namespace ql::sim {
 namespace {
 
 constexpr size_t kMaxTraceEntries = 200000;
+constexpr unsigned long kTimerSlackNs = 1000;  // wake-ups due to the microsecond, not 50 us late
 constexpr int64_t kIdleWaitUs = 1000000;  // nothing due: the thread still looks round once a second
 constexpr int64_t kUsPerMs = 1000;
 // Longest description an FTDI bridge reports (its field holds 64 bytes with the zero).
@@ -248,6 +250,17 @@ bool TSimService::WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& from
     return true;
 }
 
+bool TSimService::LineTimes(uint32_t serial, int64_t& waitingUs, int64_t& lateUs)
+{
+    std::lock_guard guard(Lock);
+    TSlot* slot = Find(serial);
+    if (!slot || !slot->IsCom())
+        return false;
+    waitingUs = slot->Pacing.WaitingUs(NowUs());
+    lateUs = slot->Pacing.LateUs();
+    return true;
+}
+
 void TSimService::ClearTrace(uint32_t serial)
 {
     std::lock_guard guard(Lock);
@@ -337,6 +350,9 @@ int64_t TSimService::NextTimeoutUs(int64_t nowUs) const
 
 void TSimService::Run()
 {
+    // A paced reply's last batch is due the moment its last byte has crossed; the
+    // kernel's default slack would let every such wake-up run up to 50 us late.
+    prctl(PR_SET_TIMERSLACK, kTimerSlackNs, 0, 0, 0);
     std::vector<pollfd> fds;
     std::vector<uint64_t> owners;  // connection id, or slot id with the top bit set
     constexpr uint64_t kSlotBit = 1ull << 63;
@@ -578,7 +594,7 @@ void TSimService::Deliver(const TPendingReply& reply)
         slot->Kernel.Flush(nowUs);
     } else if (reply.ConnectionId == 0) {
         const int64_t nowUs = NowUs();
-        slot->Pacing.Queue(reply.Bytes, nowUs);
+        slot->Pacing.Queue(reply.Bytes, std::min(reply.AtUs, nowUs));
         slot->Pacing.Flush(slot->Pty.MasterFd(), nowUs, slot->Baud());
     } else {
         const int64_t nowUs = NowUs();

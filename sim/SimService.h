@@ -51,6 +51,7 @@ public:
     bool Tracker(uint32_t serial, TSimTracker& out) const;
     bool FillFlash(uint32_t serial, uint8_t value);
     bool WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromTracker) const;
+    bool LineTimes(uint32_t serial, int64_t& waitingUs, int64_t& lateUs);
 
 private:
     struct TSlot;

@@ -62,6 +62,11 @@ bool TSimulator::WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromT
     return Service->WireBytes(serial, toTracker, fromTracker);
 }
 
+bool TSimulator::LineTimes(uint32_t serial, int64_t& waitingUs, int64_t& lateUs)
+{
+    return Service->LineTimes(serial, waitingUs, lateUs);
+}
+
 void TSimulator::ClearTrace(uint32_t serial)
 {
     Service->ClearTrace(serial);

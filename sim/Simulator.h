@@ -105,6 +105,9 @@ public:
     // COM: the bytes that crossed the tracker's line each way since it was added (frames,
     // stray bytes and all), so a measurement can set a run against the wire's floor.
     bool WireBytes(uint32_t serial, uint64_t& toTracker, uint64_t& fromTracker) const;
+    // COM, paced: the microseconds the line stood idle waiting for the loader, and those
+    // the simulator put its replies on the line late.
+    bool LineTimes(uint32_t serial, int64_t& waitingUs, int64_t& lateUs);
 
 private:
     std::unique_ptr<TSimService> Service;

@@ -30,7 +30,7 @@ constexpr char kUsage[] =
     "                  bootloader, maker USB and a COM port in their application firmware\n"
     "  --control PATH  a Unix socket taking one command per line (add, remove, faults,\n"
     "                  trace, cleartrace, dump, mode, present, wire,\n"
-    "                  list, quit)\n"
+    "                  linetime, list, quit)\n"
     "  --events PATH   where device-change datagrams go (default: $QLFW_DEVICE_EVENTS)\n"
     "  --help          this text\n";
 

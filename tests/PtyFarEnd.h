@@ -9,7 +9,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace ql::test {
@@ -57,6 +59,25 @@ public:
                 return;
             done += n;
         }
+    }
+
+    // Bytes sent to the loader's end that no read there has taken yet.
+    int Unread() const
+    {
+        int count = 0;
+        return ::ioctl(keepOpen_, FIONREAD, &count) == 0 ? count : -1;
+    }
+    // Waits (limitMs at most) until exactly count bytes wait unread at the loader's end;
+    // sent bytes reach it a moment after the write.
+    bool WaitUnread(int count, int limitMs = 2000) const
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (Unread() != count) {
+            if (std::chrono::steady_clock::now() > until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+        return true;
     }
 
     // What arrived, collecting until quietMs pass without a byte (or count bytes came).

@@ -1,4 +1,5 @@
 #include "Bytes.h"
+#include "links/ComReply.h"
 #include "links/Frame.h"
 
 #include <gtest/gtest.h>
@@ -113,4 +114,39 @@ TEST(CheckFrame, AcceptsAndRejects)
     // Wrong start byte.
     frame[0] = 0xFD;
     EXPECT_FALSE(CheckFrame(frame, 10));
+}
+
+// What ends a COM read early is exactly what the read would deliver: one whole frame, in
+// tunnel mode one with reply data behind the result code.
+TEST(ComReply, OneWholeFrameIsAReplyAndNothingElseIs)
+{
+    const QByteArray emptyTunnel = Hex("FE FF FF FF FF 0A 00 F0 BE 2A");
+    uint8_t reply[kMaxFrameSize];
+    const QByteArray six = Hex("10 20 30 40 50 60");
+    const int length = BuildReplyFrame(0xF0, 0, U8(six), int(six.size()), reply);
+    const QByteArray withData(reinterpret_cast<const char*>(reply), length);
+    ASSERT_EQ(withData.size(), 20);
+    uint8_t bare[kMaxFrameSize];
+    const QByteArray resultOnly(reinterpret_cast<const char*>(bare),
+                                BuildReplyFrame(0xF0, 0, nullptr, 0, bare));
+    ASSERT_EQ(resultOnly.size(), 14);
+    struct TCase {
+        const char* Name;
+        QByteArray Bytes;
+        bool Raw;
+        bool Tunnel;
+    } cases[] = {
+        {"a reply with data", withData, true, true},
+        {"a reply with only its result code", resultOnly, true, false},
+        {"a 10-byte frame", emptyTunnel, true, false},
+        {"one byte short", withData.chopped(1), false, false},
+        {"one byte more", withData + '\0', false, false},
+        {"a stray byte before it", '\0' + withData, false, false},
+        {"nothing", {}, false, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(IsComReply(U8(c.Bytes), int(c.Bytes.size()), TComMode::Raw), c.Raw);
+        EXPECT_EQ(IsComReply(U8(c.Bytes), int(c.Bytes.size()), TComMode::Tunnel), c.Tunnel);
+    }
 }

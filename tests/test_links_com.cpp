@@ -10,11 +10,14 @@
 #include "links/ComPortLog.h"
 #include "links/DeviceChannel.h"
 #include "links/DriverLibraries.h"
+#include "links/ComReply.h"
 #include "links/Frame.h"
 #include "links/LinkTrace.h"
+#include "links/RawLine.h"
 #include "core/LiveOptions.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -22,10 +25,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -141,6 +146,57 @@ TEST_F(ComLink, RepliesAreUnwrappedOnlyWhenTheyAreOneWholeFrameWithData)
         const int got = channel.ReadLink(device, buffer, 150, sizeof buffer);
         EXPECT_EQ(Spaced(QByteArray(reinterpret_cast<char*>(buffer), got)), Spaced(c.Delivered));
         channel.CloseLink(device);
+    }
+}
+
+TEST_F(ComLink, AReadEndsWithItsFrameAndLeavesWhatFollowsOnTheLine)
+{
+    // The far end sends Wire and, the moment the read has taken it, Then: well within the
+    // 2 ms interval, so a read that waited out the interval behind a whole frame would
+    // take Then as well and spoil its reply. What the read leaves is the next read's.
+    const QByteArray six = Hex("10 20 30 40 50 60");
+    const QByteArray good = Reply(0xF0, 0, six);
+    const QByteArray serial = Reply(0x0A, 0, Hex("87 D6 12 00"));
+    const QByteArray stray = Hex("55 AA 55 AA");
+    QByteArray badCrc = good;
+    badCrc[badCrc.size() - 1] = char(badCrc.back() ^ 0x01);
+    struct TCase {
+        const char* Name;
+        TComMode Mode;
+        QByteArray Wire;
+        QByteArray Then;
+        QByteArray Delivered;
+        int LeftOnLine;
+    } cases[] = {
+        {"a whole reply frame ends the read", TComMode::Tunnel, good, stray, six, 4},
+        {"a whole raw frame ends the read", TComMode::Raw, serial, stray, serial, 4},
+        {"half a frame waits for the rest", TComMode::Tunnel, good.left(12), good.mid(12), six, 0},
+        {"a frame without reply data waits on", TComMode::Tunnel, Reply(0xF0, 0, {}), good, {}, 0},
+        {"a frame with a wrong CRC waits on", TComMode::Tunnel, badCrc, stray, {}, 0},
+        {"a stray byte before a whole frame", TComMode::Tunnel, stray.left(1) + good, stray, {}, 0},
+        {"a frame and a byte more in one piece", TComMode::Tunnel, good + stray.left(1), {}, {}, 0},
+        {"nothing", TComMode::Tunnel, {}, {}, {}, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const bool raw = c.Mode == TComMode::Raw;
+        ASSERT_TRUE(raw ? channel.ComOpen() : channel.OpenLink(device));
+        far.Send(c.Wire);
+        ASSERT_TRUE(far.WaitUnread(int(c.Wire.size())));
+        std::thread farEnd([&] {
+            if (far.WaitUnread(0))
+                far.Send(c.Then);
+        });
+        uint8_t buffer[kMaxFrameSize];
+        const int got = raw ? channel.ComRead(buffer, sizeof buffer, 150, TComMode::Raw)
+                            : channel.ReadLink(device, buffer, 150, sizeof buffer);
+        farEnd.join();
+        EXPECT_EQ(Spaced(QByteArray(reinterpret_cast<char*>(buffer), got)), Spaced(c.Delivered));
+        EXPECT_TRUE(far.WaitUnread(c.LeftOnLine)) << far.Unread() << " bytes unread";
+        if (raw)
+            channel.ComClose();
+        else
+            channel.CloseLink(device);
     }
 }
 
@@ -433,6 +489,54 @@ TEST(ComPortAccess, APermissionRefusedNamesTheGroupThatOwnsTheDevice)
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(report, "0\n" + QByteArray::number(EACCES) + '\n' + ownerName.toUtf8());
+}
+
+// The one raw-line set-up of the COM port (115200) and the bridges' kernel tty (its own
+// speed), on a pseudo-terminal that starts out cooked at 9600 baud.
+TEST(RawLine, RawEightNOneAtTheSpeedAskedForOrTheOneItHas)
+{
+    struct TCase {
+        const char* Name;
+        int Baud;
+        bool Set;
+        speed_t Speed;
+    } cases[] = {
+        {"the COM port's 115200", kComBaudRate, true, B115200},
+        {"a bridge's tty keeps its speed", kKeepLineSpeed, true, B9600},
+        {"a rate the system does not name", 12345, false, B9600},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TPtyFarEnd far;
+        ASSERT_TRUE(far.Valid());
+        const int fd = ::open(far.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        termios cooked{};
+        ASSERT_EQ(tcgetattr(fd, &cooked), 0);
+        cooked.c_lflag |= ICANON | ECHO;
+        cooked.c_cc[VMIN] = 1;
+        cfsetspeed(&cooked, B9600);
+        ASSERT_EQ(tcsetattr(fd, TCSANOW, &cooked), 0);
+
+        EXPECT_EQ(SetRawLine(fd, c.Baud), c.Set);
+        termios line{};
+        ASSERT_EQ(tcgetattr(fd, &line), 0);
+        EXPECT_EQ(cfgetospeed(&line), c.Speed);
+        EXPECT_EQ(cfgetispeed(&line), c.Speed);
+        if (c.Set) {
+            EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
+            EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+            EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
+            EXPECT_EQ(line.c_cc[VMIN], 0);
+            EXPECT_EQ(line.c_cc[VTIME], 0);
+        }
+        ::close(fd);
+    }
+    // Not a terminal at all.
+    QTemporaryDir dir;
+    QFile file(dir.filePath("plain"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_FALSE(SetRawLine(file.handle(), kComBaudRate));
 }
 
 TEST(ComPortFaultTexts, ThePortTheReasonAndWhatGivesAccessInBothLanguages)

@@ -4,6 +4,7 @@
 
 #include "links/Frame.h"
 #include "links/LoaderRecord.h"
+#include "sim/ComLinePacing.h"
 #include "sim/Simulator.h"
 #include "tests/Bytes.h"
 #include "tests/SimFixture.h"
@@ -280,6 +281,75 @@ TEST_F(SimComTest, PacedWireTakesAtLeastTheTimeOfItsBytes)
     // 11 bytes in, 18 bytes out, 10 bits each: about 30 ms on the wire at 9600 baud.
     const int wireMs = (11 + 18) * 10 * 1000 / kBaud;
     EXPECT_GE(clock.elapsed(), wireMs - 2);
+}
+
+// The pacing on its own clock: at no moment does the line hold a byte whose stop bit has
+// not yet crossed the wire, and the reply's last byte is there the moment it has.
+TEST(ComLinePacing, NoByteReachesTheLineBeforeItHasCrossedTheWire)
+{
+    struct TCase {
+        const char* Name;
+        int Baud;
+        int Bytes;
+        int64_t QueuedAtUs;  // the wire is idle then
+    } cases[] = {
+        {"a 28-byte reply at 115200 baud", 115200, 28, 5000},
+        {"a reply that is not a whole number of batches, 9600 baud", 9600, 19, 0},
+        {"one byte", 115200, 1, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const auto crossedBy = [&](int64_t us) { return (us - c.QueuedAtUs) * c.Baud / 10000000; };
+        int line[2];
+        ASSERT_EQ(::pipe2(line, O_NONBLOCK), 0);
+        sim::TComLinePacing pacing;
+        pacing.Queue(QByteArray(c.Bytes, 'x'), c.QueuedAtUs);
+        int onLine = 0;
+        const auto flushAt = [&](int64_t us) {
+            pacing.Flush(line[1], us, c.Baud);
+            char buffer[64];
+            const ssize_t n = ::read(line[0], buffer, sizeof buffer);
+            onLine += int(std::max<ssize_t>(n, 0));
+            EXPECT_LE(onLine, crossedBy(us)) << "early at " << us;
+        };
+        int64_t last = -1;
+        for (int64_t due = pacing.NextFlushUs(c.Baud); due != sim::kNothingDueUs;
+             due = pacing.NextFlushUs(c.Baud)) {
+            flushAt(due - 1);
+            const int before = onLine;
+            flushAt(due);
+            ASSERT_GT(onLine, before) << "nothing when due at " << due;
+            last = due;
+        }
+        EXPECT_EQ(onLine, c.Bytes);
+        EXPECT_EQ(last, c.QueuedAtUs + sim::WireTimeUs(c.Bytes, c.Baud));
+        ::close(line[0]);
+        ::close(line[1]);
+    }
+}
+
+// What the bench sets beside the wire's floor: the simulator's own lateness with a reply,
+// and the line standing idle for the loader, split wherever it is read.
+TEST(ComLinePacing, CountsItsLatenessAndTheLineWaitingForTheLoader)
+{
+    constexpr int kBaud = 115200;
+    int line[2];
+    ASSERT_EQ(::pipe2(line, O_NONBLOCK), 0);
+    sim::TComLinePacing pacing;
+    pacing.Queue(QByteArray(3, 'x'), 0);
+    const int64_t due = pacing.NextFlushUs(kBaud);
+    ASSERT_EQ(due, sim::WireTimeUs(3, kBaud));
+    pacing.Flush(line[1], due + 40, kBaud);  // the thread woke 40 us late
+    EXPECT_EQ(pacing.BytesOut(), 3u);
+    EXPECT_EQ(pacing.LateUs(), 40);
+    EXPECT_EQ(pacing.WaitingUs(due + 40 + 100), 100);
+    pacing.Received(11, due + 40 + 250, kBaud);  // the loader's next request, 955 us on the wire
+    EXPECT_EQ(pacing.WaitingUs(due + 40 + 250 + 900), 250) << "the request is crossing";
+    // Its second part comes 100 us after the first has crossed: the line waited again.
+    pacing.Received(5, due + 40 + 250 + sim::WireTimeUs(11, kBaud) + 100, kBaud);
+    EXPECT_EQ(pacing.WaitingUs(due + 40 + 250 + sim::WireTimeUs(11, kBaud) + 200), 350);
+    ::close(line[0]);
+    ::close(line[1]);
 }
 
 }  // namespace
