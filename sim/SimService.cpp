@@ -4,6 +4,7 @@
 #include "sim/ComLinePacing.h"
 #include "sim/KernelFtdiLine.h"
 #include "sim/PseudoTerminal.h"
+#include "sim/ReadySet.h"
 #include "sim/TrackerCommands.h"
 
 #include <QDir>
@@ -356,6 +357,7 @@ void TSimService::Run()
     std::vector<pollfd> fds;
     std::vector<uint64_t> owners;  // connection id, or slot id with the top bit set
     constexpr uint64_t kSlotBit = 1ull << 63;
+    TReadySet ready;
     while (Running) {
         int64_t timeoutUs;
         {
@@ -371,8 +373,7 @@ void TSimService::Run()
             }
             timeoutUs = NextTimeoutUs(NowUs());
         }
-        const timespec timeout{time_t(timeoutUs / 1000000), long(timeoutUs % 1000000) * 1000};
-        ::ppoll(fds.data(), nfds_t(fds.size()), &timeout, nullptr);
+        ready.Wait(fds, owners, timeoutUs);
         std::lock_guard guard(Lock);
         if (fds[0].revents) {
             char drain[64];
