@@ -28,8 +28,10 @@ TReadySet::~TReadySet()
         ::close(epoll_);
 }
 
-void TReadySet::Update(const std::vector<pollfd>& fds, const std::vector<uint64_t>& owners)
+void TReadySet::Watch(const std::vector<pollfd>& fds, const std::vector<uint64_t>& owners)
 {
+    if (epoll_ < 0)
+        return;
     index_.clear();
     for (size_t i = 0; i < fds.size(); ++i)
         index_[fds[i].fd] = i;
@@ -64,11 +66,9 @@ void TReadySet::Update(const std::vector<pollfd>& fds, const std::vector<uint64_
     }
 }
 
-void TReadySet::Wait(std::vector<pollfd>& fds, const std::vector<uint64_t>& owners, int64_t timeoutUs)
+void TReadySet::Wait(std::vector<pollfd>& fds, int64_t timeoutUs)
 {
     const timespec timeout = Timeout(timeoutUs);
-    if (epoll_ >= 0)
-        Update(fds, owners);
     if (epoll_ < 0) {
         ::ppoll(fds.data(), nfds_t(fds.size()), &timeout, nullptr);
         return;

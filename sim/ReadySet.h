@@ -21,15 +21,17 @@ public:
     TReadySet(const TReadySet&) = delete;
     TReadySet& operator=(const TReadySet&) = delete;
 
-    // Waits up to timeoutUs for one of fds to be readable (or to hang up) and sets the
-    // revents of those that are, as ppoll() would. owners names what each descriptor
-    // belongs to (a descriptor closed and its number given to something else is watched
-    // anew). Falls back to ppoll() where no epoll set could be made.
-    void Wait(std::vector<pollfd>& fds, const std::vector<uint64_t>& owners, int64_t timeoutUs);
+    // Brings the set in step with this turn's list. Called under the lock that also guards
+    // closing those descriptors, so a descriptor is never added while another thread
+    // closes it; the wait itself needs no lock. owners names what each descriptor belongs
+    // to (a descriptor closed and its number given to something else is watched anew).
+    void Watch(const std::vector<pollfd>& fds, const std::vector<uint64_t>& owners);
+    // Waits up to timeoutUs for one of the watched descriptors to be readable (or to hang
+    // up) and sets the revents of those that are, as ppoll() would. Falls back to ppoll()
+    // where no epoll set could be made.
+    void Wait(std::vector<pollfd>& fds, int64_t timeoutUs);
 
 private:
-    void Update(const std::vector<pollfd>& fds, const std::vector<uint64_t>& owners);
-
     int epoll_ = -1;
     std::unordered_map<int, uint64_t> watched_;  // descriptor: its owner when added
     std::unordered_map<int, size_t> index_;      // descriptor: its place in this turn's list

@@ -372,8 +372,9 @@ void TSimService::Run()
                 }
             }
             timeoutUs = NextTimeoutUs(NowUs());
+            ready.Watch(fds, owners);
         }
-        ready.Wait(fds, owners, timeoutUs);
+        ready.Wait(fds, timeoutUs);
         std::lock_guard guard(Lock);
         if (fds[0].revents) {
             char drain[64];
